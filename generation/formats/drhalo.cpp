@@ -1,0 +1,9 @@
+// Placeholder until this reader is written: every file fails to load.
+#include "generation/formats/formats.h"
+
+namespace formats {
+
+bool ReadCut(const Source&, Image&) { return false; }
+bool ReadHaloPalette(const Source&, Image&) { return false; }
+
+}  // namespace formats

@@ -1,0 +1,8 @@
+// Placeholder until this reader is written: every file fails to load.
+#include "generation/formats/formats.h"
+
+namespace formats {
+
+bool ReadPng(const Source&, Image&) { return false; }
+
+}  // namespace formats
