@@ -1,5 +1,7 @@
 #include "generation/formats/image.h"
 
+#include <algorithm>
+
 namespace formats {
 
 bool DimensionsOk(std::int64_t w, std::int64_t h) {
@@ -15,6 +17,22 @@ bool Image::Allocate(int w, int h, int channelCount, std::uint8_t fill) {
   channels = channelCount;
   pixels.assign(static_cast<std::size_t>(w) * h * channelCount, fill);
   return true;
+}
+
+void FlipVertical(Image& img) {
+  const std::size_t stride = img.Stride();
+  for (int top = 0, bottom = img.height - 1; top < bottom; ++top, --bottom) {
+    std::swap_ranges(img.Row(top), img.Row(top) + stride, img.Row(bottom));
+  }
+}
+
+void FlipHorizontal(Image& img) {
+  const int ch = img.channels;
+  for (int y = 0; y < img.height; ++y) {
+    for (int l = 0, r = img.width - 1; l < r; ++l, --r) {
+      std::swap_ranges(img.At(l, y), img.At(l, y) + ch, img.At(r, y));
+    }
+  }
 }
 
 }  // namespace formats

@@ -49,4 +49,9 @@ struct Image {
   }
 };
 
+// Reverse the row order (bottom-up storage to top-down) / the pixel order
+// within each row (right-to-left storage).
+void FlipVertical(Image& img);
+void FlipHorizontal(Image& img);
+
 }  // namespace formats

@@ -1,5 +1,6 @@
 #include "generation/formats/reader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace formats {
@@ -119,6 +120,47 @@ std::size_t RowBytes(std::int64_t width, int bits, int align) {
   if (width < 0 || bits <= 0 || align <= 0 || width > (std::int64_t{1} << 32)) return 0;
   const std::uint64_t raw = (static_cast<std::uint64_t>(width) * bits + 7) / 8;
   return static_cast<std::size_t>((raw + align - 1) / align * align);
+}
+
+bool Holds(const Reader& r, std::uint64_t count, std::uint64_t each) {
+  if (!r.ok()) return false;
+  if (each != 0 && count > r.remaining() / each) return false;
+  return count * each <= r.remaining();
+}
+
+bool UnpackPackBits(Reader& r, std::uint8_t* out, std::size_t n) {
+  std::size_t done = 0;
+  while (done < n) {
+    const std::uint8_t c = r.u8();
+    if (!r.ok()) return false;
+    if (c < 128) {
+      const std::size_t len = c + 1u;
+      auto src = r.bytes(len);
+      if (src.empty()) return false;
+      const std::size_t k = std::min(len, n - done);
+      std::memcpy(out + done, src.data(), k);
+      done += k;
+    } else if (c > 128) {
+      const std::uint8_t v = r.u8();
+      if (!r.ok()) return false;
+      const std::size_t k = std::min<std::size_t>(257u - c, n - done);
+      std::memset(out + done, v, k);
+      done += k;
+    }
+  }
+  return true;
+}
+
+void PaletteToRgb(const std::uint8_t* idx, int count, const Palette& pal, std::uint8_t* out,
+                  int channels) {
+  for (int i = 0; i < count; ++i) {
+    const Rgb& c = pal[idx[i]];
+    out[0] = c.r;
+    out[1] = c.g;
+    out[2] = c.b;
+    if (channels == 4) out[3] = 255;
+    out += channels;
+  }
 }
 
 }  // namespace formats

@@ -73,4 +73,22 @@ void UnpackBits(const std::uint8_t* src, int bits, int count, std::uint8_t* out)
 // 0 when the size would overflow.
 std::size_t RowBytes(std::int64_t width, int bits, int align = 1);
 
+// True when `r` still holds count × each bytes (computed without overflow): the
+// "file is big enough for what the header promises" check for raw data.
+bool Holds(const Reader& r, std::uint64_t count, std::uint64_t each = 1);
+
+// Decodes PackBits (n < 128: copy n + 1 bytes; n > 128: repeat the next byte
+// 257 - n times; 128: no-op) until `n` bytes are written to out. The tail of a
+// packet that overshoots is dropped. False when the data ends first.
+bool UnpackPackBits(Reader& r, std::uint8_t* out, std::size_t n);
+
+// Writes `count` palette colours for the indices in `idx` to out, 3 bytes per
+// pixel, or 4 with alpha 255 when channels is 4.
+void PaletteToRgb(const std::uint8_t* idx, int count, const Palette& pal, std::uint8_t* out,
+                  int channels = 3);
+
+// 4- and 5-bit sample scaling to 8 bits.
+inline std::uint8_t Scale4(unsigned v) { return static_cast<std::uint8_t>((v & 15) * 17); }
+inline std::uint8_t Scale5(unsigned v) { return static_cast<std::uint8_t>(((v & 31) << 3) | ((v & 31) >> 2)); }
+
 }  // namespace formats
