@@ -257,19 +257,22 @@ bool ReadIlbm(const Source& src, Image& out) {
       }
       if (ham) {
         // Hold-and-modify: the top two bits say whether the low bits pick a
-        // palette colour or replace one component of the previous pixel.
+        // palette colour or replace one component of the previous pixel. As
+        // on the hardware, HAM6's four bits are the whole component (15 is
+        // full), HAM8's six bits its upper six, the lower two kept.
         const int bits = h.planes - 2;
         const unsigned mask = (1u << bits) - 1;
         Rgb c = pal[0];
         for (int x = 0; x < h.width; ++x) {
           const unsigned v = index[x] & mask;
-          const std::uint8_t full =
-              bits == 4 ? static_cast<std::uint8_t>(v * 17) : Scale6(v);
+          const auto modify = [&](std::uint8_t old) {
+            return bits == 4 ? Scale4(v) : static_cast<std::uint8_t>((v << 2) | (old & 3));
+          };
           switch (index[x] >> bits) {
             case 0: c = pal[v]; break;
-            case 1: c.b = full; break;
-            case 2: c.r = full; break;
-            default: c.g = full; break;
+            case 1: c.b = modify(c.b); break;
+            case 2: c.r = modify(c.r); break;
+            default: c.g = modify(c.g); break;
           }
           dst[x * ch] = c.r;
           dst[x * ch + 1] = c.g;
