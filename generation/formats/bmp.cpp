@@ -64,7 +64,8 @@ bool ParseInfo(std::span<const std::uint8_t> data, DibInfo& info) {
     r.u16le();  // planes
     info.bits = r.u16le();
     entryBytes = 3;
-  } else if (size >= 16 && size <= 124) {
+  } else if (size == 40 || size == 52 || size == 56 || size == 108 || size == 124 ||
+             (size >= 16 && size <= 64 && size % 4 == 0)) {  // the last: OS/2 2.x
     const std::int32_t w = r.i32le();
     const std::int32_t h = r.i32le();
     r.u16le();  // planes
