@@ -2,7 +2,6 @@
 // and 720 PackBits-compressed rows of 72 bytes, 576 × 720 pixels, 1 = black.
 // Files copied off a Mac often keep the 128-byte MacBinary header in front.
 #include <array>
-#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -19,13 +18,12 @@ constexpr std::size_t kRowBytes = kWidth / 8;
 constexpr std::size_t kHeaderBytes = 512;
 constexpr std::size_t kMacBinaryBytes = 128;
 
-// MacBinary header fields: byte 0 zero, a name of 1-63 characters, and either
-// the MacPaint file type or the zero bytes the layout requires.
+// MacBinary starts with a zero byte and the length (1-63) of the file name;
+// a bare MacPaint file starts with a big-endian version number (0, 2 or 3),
+// whose second byte is 0. The type "PNTG" at 65 is often lost, so it is not
+// required.
 bool LooksLikeMacBinary(std::span<const std::uint8_t> d) {
-  if (d.size() < kMacBinaryBytes + kHeaderBytes) return false;
-  if (d[0] != 0 || d[1] < 1 || d[1] > 63) return false;
-  if (std::memcmp(d.data() + 65, "PNTG", 4) == 0) return true;
-  return d[74] == 0 && d[82] == 0;
+  return d.size() > kMacBinaryBytes + kHeaderBytes && d[0] == 0 && d[1] >= 1 && d[1] <= 63;
 }
 
 }  // namespace
