@@ -223,6 +223,17 @@ void LabToRgb(std::uint8_t l8, std::uint8_t a8, std::uint8_t b8, std::uint8_t rg
   rgb[2] = LinearToSrgbByte(bl);
 }
 
+// The merged picture of a transparent document is stored already blended
+// over white; take the white back out so transparency is applied once.
+void Unmatte(std::uint8_t* px) {
+  const int a = px[3];
+  if (a == 0 || a == 255) return;
+  for (int c = 0; c < 3; ++c) {
+    const int v = ((px[c] - (255 - a)) * 255 + a / 2) / a;
+    px[c] = static_cast<std::uint8_t>(std::clamp(v, 0, 255));
+  }
+}
+
 bool DecodePsd(std::span<const std::uint8_t> data, Image& out) {
   Reader r(data);
   if (!r.match("8BPS") || r.u16be() != 1) return false;  // version 2 is the large format
@@ -353,6 +364,7 @@ bool DecodePsd(std::span<const std::uint8_t> data, Image& out) {
         if (alpha) o[3] = p1[i];
         break;
     }
+    if (alpha) Unmatte(o);
   }
   return true;
 }
