@@ -1,0 +1,33 @@
+#include "ui/Help.h"
+
+#include <QVBoxLayout>
+
+#include "i18n/Languages.h"
+
+THelpForm* HelpForm = nullptr;
+
+THelpForm::THelpForm() {
+  setWindowTitle("Help");
+  setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
+  resize(233, 132);
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  HelpMemo = new QPlainTextEdit(this);
+  HelpMemo->setReadOnly(true);
+  HelpMemo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  HelpMemo->setStyleSheet("QPlainTextEdit { background: palette(tooltip-base); color: blue; "
+                          "font-size: 13px; }");
+  layout->addWidget(HelpMemo);
+}
+
+std::string HelpTopicText(std::uint32_t topic) {
+  const bool known = topic == 100 || (topic >= 103 && topic <= 123) ||
+                     (topic >= 134 && topic <= 137) || (topic >= 140 && topic <= 150);
+  return known ? Text(11000 + static_cast<int>(topic)) : std::string();
+}
+
+void ShowHelpTopic(std::uint32_t topic) {
+  if (HelpForm == nullptr) return;
+  HelpForm->HelpMemo->clear();
+  HelpForm->HelpMemo->appendPlainText(QString::fromStdString(HelpTopicText(topic)));
+}
