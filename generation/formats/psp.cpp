@@ -30,6 +30,9 @@ enum BlockId : std::uint16_t {
   kJpegImage = 18,
 };
 
+constexpr std::uint64_t kSmallCanvas = 2048 * 2048;
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
+
 enum CompressionType { kNone = 0, kRle = 1, kLz77 = 2, kJpeg = 3 };
 
 enum BitmapType : std::uint16_t {
@@ -228,7 +231,7 @@ bool ReadChannel(std::span<const std::uint8_t> data, const Block& b, const Pictu
   if (dataStart > b.end || compressedLength > b.end - dataStart) return false;
   const auto in = data.subspan(dataStart, compressedLength);
   // Cheap guards against files that promise far more than their data holds.
-  const std::uint64_t maxRatio = compression == kLz77 ? 1032 : compression == kRle ? 64 : 1;
+  const std::uint64_t maxRatio = compression == kLz77 ? kMaxDeflateRatio : compression == kRle ? 64 : 1;
   if (static_cast<std::uint64_t>(in.size()) * maxRatio < need) return false;
 
   std::vector<std::uint8_t> raw(need);
@@ -387,6 +390,10 @@ Rect ReadRect(Reader& r) {
 bool BlendLayers(std::span<const std::uint8_t> data, const Block& bank, const Picture& pic,
                  Image& out) {
   if (pic.depth != 1 && pic.depth != 4 && pic.depth != 8 && pic.depth != 24) return false;
+  // The canvas is allocated before any layer proves its data; a tiny file
+  // cannot describe a huge canvas worth blending.
+  const std::uint64_t area = static_cast<std::uint64_t>(pic.width) * pic.height;
+  if (area > std::max<std::uint64_t>(kSmallCanvas, data.size() * kMaxDeflateRatio)) return false;
   if (!out.Allocate(pic.width, pic.height, 4, 0)) return false;
   for (const Block& layer : ListBlocks(data, bank.start, bank.end, pic.major)) {
     if (layer.id != kLayer) continue;
