@@ -269,15 +269,23 @@ bool RenderWithGhostscript(std::span<const std::uint8_t> ps, Image& out) {
   std::error_code ec;
   const std::filesystem::path tmp = std::filesystem::temp_directory_path(ec);
   if (ec) return false;
-  std::string pattern = (tmp / "galvora-eps-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) return false;
-  TempFolder folder{pattern};
+  std::string name = (tmp / "galvora-eps-XXXXXX").string();
+  if (mkdtemp(name.data()) == nullptr) return false;
+  TempFolder folder{name};
   const std::string input = (folder.path / "in.eps").string();
-  const std::string output = (folder.path / "out.png").string();
-  if (!WriteAll(input, ps)) return false;
+  // EPS files need not end with showpage, and without one Ghostscript
+  // writes no page: one is appended, and the first page is the picture
+  // (a file with its own showpage gives a blank second page, ignored).
+  std::vector<std::uint8_t> program(ps.begin(), ps.end());
+  constexpr std::string_view kShowpage = "\nshowpage\n";
+  program.insert(program.end(), kShowpage.begin(), kShowpage.end());
+  if (!WriteAll(input, program)) return false;
+  std::string pattern;  // "%" is Ghostscript's page-number escape
+  for (char c : (folder.path / "page").string()) pattern += c == '%' ? std::string("%%") : std::string(1, c);
   const std::vector<std::string> args = {gs, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE", "-dEPSCrop",
-                                         "-sDEVICE=png16m", "-r72", "-sOutputFile=" + output, input};
+                                         "-sDEVICE=png16m", "-r72", "-sOutputFile=" + pattern + "%d.png", input};
   if (!RunLimited(args)) return false;
+  const std::string output = (folder.path / "page1.png").string();
   std::vector<std::uint8_t> png;
   if (!LoadFileBytes(output, png)) return false;
   Source src;

@@ -504,11 +504,17 @@ bool PlayEmf(const Source& src, Image& out) {
   if (h.u32le() != kEmfSignature) return false;
   h.skip(12);  // version, bytes, records
   h.skip(4);   // handles, reserved
-  h.skip(12);  // description, palette entries
+  const std::uint32_t descriptionChars = h.u32le();
+  const std::uint32_t descriptionOffset = h.u32le();
+  h.skip(4);  // palette entries
   const double devW = h.i32le(), devH = h.i32le();
   const double mmW = h.i32le(), mmH = h.i32le();
+  // Older writers put the description right after the base header, where
+  // the extension fields would be.
+  std::uint32_t headerEnd = headerSize;
+  if (descriptionChars > 0 && descriptionOffset < headerEnd) headerEnd = descriptionOffset;
   double umW = 0, umH = 0;
-  if (headerSize >= 108) {
+  if (headerEnd >= 108) {
     h.skip(12);  // pixel format, OpenGL
     umW = h.i32le();
     umH = h.i32le();
@@ -518,7 +524,7 @@ bool PlayEmf(const Source& src, Image& out) {
   const double kDefault = 96 / 25.4;
   double pxX = kDefault, pxY = kDefault;
   if (devW > 0 && devH > 0) {
-    if (umW > 0 && umH > 0) {
+    if (umW > 0 && umH > 0 && (mmW <= 0 || std::fabs(umW / 1000 - mmW) <= 1 + mmW / 10)) {
       pxX = devW * 1000 / umW;
       pxY = devH * 1000 / umH;
     } else if (mmW > 0 && mmH > 0) {
