@@ -214,6 +214,11 @@ bool DecodeRaw(const DibInfo& info, std::span<const std::uint8_t> bits, Image& o
 // truncated stream) keep palette index 0.
 bool DecodeRle(const DibInfo& info, std::span<const std::uint8_t> bits, Image& out) {
   if (!DimensionsOk(info.width, info.height)) return false;
+  // Ends of line, deltas and an early end of bitmap let a few bytes cover any
+  // area. Real RLE pictures need far more data than this for their size, so
+  // it only refuses decompression bombs.
+  const std::uint64_t pixels = static_cast<std::uint64_t>(info.width) * info.height;
+  if (pixels > (1u << 20) && pixels / 1024 > bits.size()) return false;
   const bool four = info.compression == kRle4;
   const std::size_t w = static_cast<std::size_t>(info.width);
   std::vector<std::uint8_t> idx(w * info.height, 0);

@@ -65,6 +65,40 @@ struct OptionsFree {
   ~OptionsFree() { TIFFOpenOptionsFree(opts); }
 };
 
+// libtiff's RGBA interface stops at 8-bit inks (although TIFFRGBAImageOK
+// accepts 16); 16-bit CMYK strips (as some
+// converters write them) are read here, keeping the high byte.
+bool ReadCmyk16(TIFF* tif, std::uint32_t w, std::uint32_t h, Image& out) {
+  std::uint16_t photometric = 0, bits = 0, samples = 0, planar = 0, inkset = INKSET_CMYK;
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+  TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkset);
+  if (photometric != PHOTOMETRIC_SEPARATED || bits != 16 || samples < 4 || planar != PLANARCONFIG_CONTIG ||
+      inkset != INKSET_CMYK || TIFFIsTiled(tif)) {
+    return false;
+  }
+  const tmsize_t lineSize = TIFFScanlineSize(tif);
+  if (lineSize < static_cast<tmsize_t>(w) * samples * 2) return false;
+  if (!out.Allocate(static_cast<int>(w), static_cast<int>(h), 3)) return false;
+  std::vector<std::uint16_t> line(static_cast<std::size_t>(lineSize + 1) / 2);
+  for (std::uint32_t y = 0; y < h; ++y) {
+    if (TIFFReadScanline(tif, line.data(), y, 0) < 0) return false;
+    const std::uint16_t* s = line.data();
+    std::uint8_t* d = out.Row(static_cast<int>(y));
+    for (std::uint32_t x = 0; x < w; ++x, s += samples, d += 3) {
+      const unsigned k = 255 - (s[3] >> 8);
+      d[0] = static_cast<std::uint8_t>(((255 - (s[0] >> 8)) * k + 127) / 255);
+      d[1] = static_cast<std::uint8_t>(((255 - (s[1] >> 8)) * k + 127) / 255);
+      d[2] = static_cast<std::uint8_t>(((255 - (s[2] >> 8)) * k + 127) / 255);
+    }
+  }
+  // TIFFReadScanline hands out rows as stored; the orientation tag of such
+  // files is top-left in practice.
+  return true;
+}
+
 }  // namespace
 
 bool ReadTiff(const Source& src, Image& out) {
@@ -85,9 +119,12 @@ bool ReadTiff(const Source& src, Image& out) {
     }
     if (!DimensionsOk(w, h)) return false;
     char message[1024];
-    if (!TIFFRGBAImageOK(t.tif, message)) return false;
+    if (!TIFFRGBAImageOK(t.tif, message)) return ReadCmyk16(t.tif, w, h, out);
     std::vector<std::uint32_t> raster(static_cast<std::size_t>(w) * h);
-    if (!TIFFReadRGBAImageOriented(t.tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) return false;
+    if (!TIFFReadRGBAImageOriented(t.tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0)) {
+      raster = {};
+      return ReadCmyk16(t.tif, w, h, out);
+    }
 
     bool alpha = false;
     for (std::uint32_t p : raster) {
@@ -96,6 +133,14 @@ bool ReadTiff(const Source& src, Image& out) {
         break;
       }
     }
+    // libtiff premultiplies RGB samples, and grey ones only when the file
+    // stores them so; our pictures hold straight alpha.
+    std::uint16_t photometric = 0, extraCount = 0;
+    std::uint16_t* extra = nullptr;
+    TIFFGetFieldDefaulted(t.tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(t.tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool premultiplied =
+        photometric == PHOTOMETRIC_RGB || (extraCount > 0 && extra != nullptr && extra[0] == EXTRASAMPLE_ASSOCALPHA);
     if (!out.Allocate(static_cast<int>(w), static_cast<int>(h), alpha ? 4 : 3)) return false;
     std::uint8_t* d = out.pixels.data();
     for (std::uint32_t p : raster) {
@@ -103,9 +148,8 @@ bool ReadTiff(const Source& src, Image& out) {
       std::uint8_t g = static_cast<std::uint8_t>(TIFFGetG(p));
       std::uint8_t b = static_cast<std::uint8_t>(TIFFGetB(p));
       if (alpha) {
-        // libtiff hands out premultiplied samples; our pictures hold straight alpha.
         const unsigned a = TIFFGetA(p);
-        if (a != 0 && a != 255) {
+        if (premultiplied && a != 0 && a != 255) {
           r = static_cast<std::uint8_t>(std::min(255u, (r * 255u + a / 2) / a));
           g = static_cast<std::uint8_t>(std::min(255u, (g * 255u + a / 2) / a));
           b = static_cast<std::uint8_t>(std::min(255u, (b * 255u + a / 2) / a));

@@ -159,6 +159,14 @@ std::vector<Case> Version1Cases() {
     cases.push_back({"1-bit with map", f, {{R, B, R, B}}});
   }
   {
+    // 1-bit with a map that starts like the default one (black, dark blue):
+    // a map for other objects, so the bitmap stays black and white.
+    Bytes f = Header(1);
+    Record1(f, 0x0E, ColourMap1(0, {{0, 0, 0}, {0, 0, 168}, {0, 168, 0}}));
+    Record1(f, 0x0B, Bitmap1(4, 1, 1, {0x01, 0x50}));
+    cases.push_back({"1-bit with the default map", f, {{K, W, K, W}}});
+  }
+  {
     // 4-bit without map: the default palette (EGA colours first).
     Bytes f = Header(1);
     Record1(f, 0x0B, Bitmap1(4, 1, 4, {0x02, 0x01, 0x9F}));
