@@ -6,7 +6,22 @@
 #include <cstring>
 #include <string>
 
+#include <QGuiApplication>
+
 #include "generation/formats/formats.h"
+
+// Metafile text is drawn with Qt's fonts, which need a GUI application:
+// create one, offscreen, before the first input.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (QCoreApplication::instance() == nullptr) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "fuzz_pictures";
+    static char* argv[] = {name, nullptr};
+    new QGuiApplication(argc, argv);  // lives until the process ends
+  }
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace formats;
