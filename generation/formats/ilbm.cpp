@@ -126,6 +126,7 @@ bool ReadIlbm(const Source& src, Image& out) {
   bool haveBmhd = false;
   std::vector<Rgb> cmap;
   std::uint32_t camg = 0;
+  bool haveCamg = false;
   std::span<const std::uint8_t> body;
   bool haveBody = false;
   while (r.ok() && r.pos() + 8 <= end && !haveBody) {
@@ -159,6 +160,7 @@ bool ReadIlbm(const Source& src, Image& out) {
       }
     } else if (name == "CAMG") {
       camg = c.u32be();
+      haveCamg = true;
     } else if (name == "BODY") {
       if (!haveBmhd) return false;
       body = chunk;
@@ -171,7 +173,11 @@ bool ReadIlbm(const Source& src, Image& out) {
 
   const bool deep = !chunky && (h.planes == 24 || h.planes == 32);
   if (!deep && (h.planes < 1 || h.planes > 8)) return false;
-  const bool ham = !chunky && !deep && (camg & kCamgHam) && (h.planes == 6 || h.planes == 8);
+  // Old files may lack CAMG: six planes with at most 16 stored colours can
+  // only be HAM6.
+  const bool ham = !chunky && !deep &&
+                   (haveCamg ? (camg & kCamgHam) && (h.planes == 6 || h.planes == 8)
+                             : h.planes == 6 && !cmap.empty() && cmap.size() <= 16);
   const bool hasMask = !chunky && h.masking == 1;
   const bool alpha = hasMask || (deep && h.planes == 32);
 

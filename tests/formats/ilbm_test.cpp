@@ -128,6 +128,14 @@ std::vector<BuiltCase> BuiltCases() {
                       {3, 0, 0xFF2233, -1}, {4, 0, 0xFF8833, -1}}});
   }
   {
+    // HAM6 in an old file without CAMG: six planes and 16 colours.
+    std::vector<std::uint32_t> pal(16, 0);
+    pal[1] = 0x112244;
+    cases.push_back({"ham6 without camg",
+                     Form("ILBM", {Bmhd(2, 1, 6, 0, 0), Cmap(pal), PlanarBody(2, {{1, 0x20 | 0xF}}, 6)}),
+                     2, 1, {{0, 0, 0x112244, -1}, {1, 0, 0xFF2244, -1}}});
+  }
+  {
     // HAM8: six-bit modifiers replace the upper six bits of a component.
     std::vector<std::uint32_t> pal(64, 0);
     pal[2] = 0x415263;
