@@ -226,16 +226,19 @@ bool UnpackWpg2(Reader& r, Unpacked& out) {
   return true;
 }
 
-// Turns unpacked rows of `bpp` bits into the picture. 1-bit pictures are
-// black and white unless the file gives them two distinct colours.
+bool Same(const Rgb& a, const Rgb& b) { return a.r == b.r && a.g == b.g && a.b == b.b; }
+
+// Colours within a DAC step of each other (maps store 168 or 170 for the same
+// EGA intensity).
+bool Near(const Rgb& a, const Rgb& b) {
+  const auto close = [](int x, int y) { return x - y <= 4 && y - x <= 4; };
+  return close(a.r, b.r) && close(a.g, b.g) && close(a.b, b.b);
+}
+
+// Turns unpacked rows of `bpp` bits into the picture.
 bool Convert(std::vector<std::uint8_t>& bytes, int width, int height, int bpp,
-             const Palette& palette, bool hasMap, Image& out) {
+             const Palette& palette, Image& out) {
   const std::size_t rowBytes = RowBytes(width, bpp);
-  Palette pal = palette;
-  if (bpp == 1) {
-    const bool distinct = pal[0].r != pal[1].r || pal[0].g != pal[1].g || pal[0].b != pal[1].b;
-    if (!hasMap || !distinct) pal = GreyPalette(2);
-  }
   Image img;
   if (!img.Allocate(width, height, 3)) return false;
   std::vector<std::uint8_t> idx(bpp == 24 ? 0 : width);
@@ -245,11 +248,24 @@ bool Convert(std::vector<std::uint8_t>& bytes, int width, int height, int bpp,
       std::copy(row, row + static_cast<std::size_t>(width) * 3, img.Row(y));
     } else {
       UnpackBits(row, bpp, width, idx.data());
-      PaletteToRgb(idx.data(), width, pal, img.Row(y));
+      PaletteToRgb(idx.data(), width, palette, img.Row(y));
     }
   }
   out = std::move(img);
   return true;
+}
+
+// 1-bit pictures are black and white: files often carry a full colour map
+// meant for other objects, whose first two entries (black, dark blue in the
+// default map) would spoil them. Only a map that sets both entries to two
+// other, distinct colours is taken as the bitmap's own.
+Palette MonoPalette(const ColourMap& map, const Palette& defaults) {
+  const Palette p = map.Over(defaults);
+  if (map.set[0] && map.set[1] && !Same(p[0], p[1]) &&
+      !(Near(p[0], defaults[0]) && Near(p[1], defaults[1]))) {
+    return p;
+  }
+  return GreyPalette(2);
 }
 
 struct BitmapHeader {
@@ -294,8 +310,9 @@ bool ReadVersion1(Reader& r, Image& out) {
         if (!body.ok() || !Prepare(h, rowBytes, total)) return false;
         Unpacked bits(rowBytes, total);
         if (!UnpackWpg1(body, bits)) return false;
-        return Convert(bits.bytes(), h.width, h.height, h.bpp, map.Over(Wpg1DefaultPalette()),
-                       map.set.any(), out);
+        const Palette defaults = Wpg1DefaultPalette();
+        const Palette pal = h.bpp == 1 ? MonoPalette(map, defaults) : map.Over(defaults);
+        return Convert(bits.bytes(), h.width, h.height, h.bpp, pal, out);
       }
       case 0x10:  // end of WPG data
         return false;
@@ -342,9 +359,10 @@ bool ReadVersion2(Reader& r, Image& out) {
         } else if (!UnpackWpg2(body, bits)) {
           return false;
         }
+        // Without a palette record, version 2 bitmaps are grey ramps.
         const Palette base = h.bpp == 24 ? Palette{} : GreyPalette(1 << h.bpp);
-        return Convert(bits.bytes(), h.width, h.height, h.bpp, map.Over(base), map.set.any(),
-                       out);
+        const Palette pal = h.bpp == 1 ? MonoPalette(map, base) : map.Over(base);
+        return Convert(bits.bytes(), h.width, h.height, h.bpp, pal, out);
       }
       case 0x02:  // end of WPG data
         return false;
