@@ -45,8 +45,8 @@ bool DecodeIconDib(std::span<const std::uint8_t> dib, Image& out) {
   const std::int64_t height = doubledHeight / 2;
   if (!r.ok() || !r.seek(headerSize) || !DimensionsOk(width, height)) return false;
 
-  if (compression != 0 || (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 &&
-                           bpp != 32)) {
+  if (compression != 0 ||
+      (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)) {
     std::vector<std::uint8_t> copy(dib.begin(), dib.end());
     if (headerSize == 12) {
       copy[6] = static_cast<std::uint8_t>(height);
@@ -72,7 +72,8 @@ bool DecodeIconDib(std::span<const std::uint8_t> dib, Image& out) {
   if (xorRow == 0 || !Holds(r, xorRow, height)) return false;
   const std::uint8_t* xorBits = r.bytes(xorRow * height).data();
   // Some writers drop the mask of 32-bit images: then they are opaque.
-  const std::uint8_t* andBits = Holds(r, andRow, height) ? r.bytes(andRow * height).data() : nullptr;
+  const std::uint8_t* andBits =
+      Holds(r, andRow, height) ? r.bytes(andRow * height).data() : nullptr;
 
   const int w = static_cast<int>(width);
   const int h = static_cast<int>(height);
@@ -149,7 +150,8 @@ bool ReadCur(const Source& src, Image& out) {
   // A data size running past the end is cut to the file; the decoders then
   // check that what they need is there.
   const std::size_t avail = src.data.size() - offset;
-  const auto image = src.data.subspan(offset, size == 0 ? avail : std::min<std::size_t>(size, avail));
+  const auto image =
+      src.data.subspan(offset, size == 0 ? avail : std::min<std::size_t>(size, avail));
 
   static constexpr std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
   if (image.size() >= 8 && std::memcmp(image.data(), kPng, 8) == 0) {

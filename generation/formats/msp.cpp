@@ -52,8 +52,7 @@ bool ReadMsp(const Source& src, Image& out) {
   }
   const int width = r.u16le();
   const int height = r.u16le();
-  if (!r.has(kHeaderBytes - 8) || width > 32767 || height > 32767 ||
-      !DimensionsOk(width, height)) {
+  if (!r.has(kHeaderBytes - 8) || width > 32767 || height > 32767 || !DimensionsOk(width, height)) {
     return false;
   }
   // The header words XOR to zero in a well-formed file, but writers are known

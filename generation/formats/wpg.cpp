@@ -99,10 +99,12 @@ struct ColourMap {
 };
 
 Palette Wpg1DefaultPalette() {
+  // 6-bit DAC values times four: 252 is full intensity.
+  const auto scale = [](std::uint8_t v) {
+    return static_cast<std::uint8_t>(std::min(255, v * 255 / 252));
+  };
   Palette p{};
   for (int i = 0; i < 256; ++i) {
-    // 6-bit DAC values: 252 is full intensity.
-    auto scale = [](std::uint8_t v) { return static_cast<std::uint8_t>(std::min(255, v * 255 / 252)); };
     p[i] = {scale(kWpg1Default[i][0]), scale(kWpg1Default[i][1]), scale(kWpg1Default[i][2])};
   }
   return p;
@@ -236,7 +238,7 @@ bool Near(const Rgb& a, const Rgb& b) {
 }
 
 // Turns unpacked rows of `bpp` bits into the picture.
-bool Convert(std::vector<std::uint8_t>& bytes, int width, int height, int bpp,
+bool Convert(const std::vector<std::uint8_t>& bytes, int width, int height, int bpp,
              const Palette& palette, Image& out) {
   const std::size_t rowBytes = RowBytes(width, bpp);
   Image img;
@@ -299,7 +301,7 @@ bool ReadVersion1(Reader& r, Image& out) {
         break;
       }
       case 0x0B:    // bitmap type 1: width, height, depth, resolution
-      case 0x14: {  // bitmap type 2: rotation and a rectangle first
+      case 0x14: {  // bitmap type 2: rotation and a rectangle first (not applied)
         if (type == 0x14) body.skip(10);
         BitmapHeader h;
         h.width = body.u16le();

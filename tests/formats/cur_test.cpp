@@ -18,8 +18,8 @@ using formats::Image;
 struct Rgba {
   int r, g, b, a;
 };
-constexpr Rgba kColours[4] = {{200, 30, 30, 255}, {30, 160, 60, 255}, {40, 60, 220, 255},
-                              {250, 220, 40, 255}};
+constexpr Rgba kColours[4] = {
+    {200, 30, 30, 255}, {30, 160, 60, 255}, {40, 60, 220, 255}, {250, 220, 40, 255}};
 
 enum class Pattern { Four, Mono, Alpha };
 
@@ -80,10 +80,10 @@ const FixtureCase kFixtures[] = {
     {"icotool-4bit.cur", 16, 16, 4, Pattern::Four},
     {"icotool-1bit.cur", 20, 12, 4, Pattern::Mono},
     {"icotool-32bit-alpha.cur", 16, 16, 4, Pattern::Alpha},
-    {"icotool-icon-24bit.cur", 16, 16, 4, Pattern::Four},     // an icon (type 1)
-    {"icotool-two-icons.cur", 16, 16, 4, Pattern::Four},      // the first entry wins
-    {"imagemagick-32bit.cur", 16, 16, 4, Pattern::Four},      // type 1, alpha bytes set
-    {"icotool-png.cur", 24, 24, 4, Pattern::Four},            // embedded PNG
+    {"icotool-icon-24bit.cur", 16, 16, 4, Pattern::Four},  // an icon (type 1)
+    {"icotool-two-icons.cur", 16, 16, 4, Pattern::Four},   // the first entry wins
+    {"imagemagick-32bit.cur", 16, 16, 4, Pattern::Four},   // type 1, alpha bytes set
+    {"icotool-png.cur", 24, 24, 4, Pattern::Four},         // embedded PNG
 };
 
 TEST(CurReader, ReadsFixtures) {
@@ -140,8 +140,8 @@ Bytes Cursor(int w, int h, int bpp, const Bytes& palette, const Bytes& xorBits,
 
 TEST(CurReader, OpaqueCursorIsRgb) {
   // 2 × 2, 24-bit, rows bottom-up and padded to 4 bytes, empty AND mask.
-  const Bytes xorBits = {0, 0, 255, 0, 255, 0, 0, 0,      // bottom: red, green
-                         255, 0, 0, 255, 255, 255, 0, 0};  // top: blue, white
+  const Bytes xorBits = {0,   0, 255, 0,   255, 0,   0, 0,   // bottom: red, green
+                         255, 0, 0,   255, 255, 255, 0, 0};  // top: blue, white
   const Bytes andBits(8, 0);
   Image img;
   ASSERT_TRUE(Decode(Cursor(2, 2, 24, {}, xorBits, andBits), img));

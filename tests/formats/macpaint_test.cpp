@@ -121,7 +121,8 @@ TEST(MacPaintReader, FallsBackWhenMacBinaryGuessFails) {
   // header: read after 128 + 512 bytes, its rows run out, so the reader goes
   // back to reading after 512. Every row is 72 black bytes.
   Bytes data;
-  for (int y = 0; y < 720; ++y) data.insert(data.end(), {static_cast<std::uint8_t>(257 - 72), 0xFF});
+  for (int y = 0; y < 720; ++y)
+    data.insert(data.end(), {static_cast<std::uint8_t>(257 - 72), 0xFF});
   Bytes file = Paint(data);
   file[1] = 5;
   Image img;

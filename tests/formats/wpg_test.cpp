@@ -78,7 +78,7 @@ Bytes ColourMap1(unsigned first, const std::vector<Bytes>& rgb) {
 Bytes Bitmap1(int w, int h, int depth, const Bytes& rle, bool type2 = false) {
   Bytes b;
   if (type2) {
-    Put16(b, 0);  // rotation
+    Put16(b, 0);                                                           // rotation
     for (int i = 0; i < 4; ++i) Put16(b, static_cast<unsigned>(i * 100));  // rectangle
   }
   Put16(b, w);
@@ -116,8 +116,8 @@ void ExpectPicture(const Image& img, const Picture& expected) {
       const std::uint8_t* p = img.Row(y) + static_cast<std::size_t>(x) * 3;
       const Rgb& e = expected[y][x];
       EXPECT_TRUE(p[0] == e.r && p[1] == e.g && p[2] == e.b)
-          << "pixel " << x << "," << y << ": " << int(p[0]) << " " << int(p[1]) << " "
-          << int(p[2]) << ", expected " << e.r << " " << e.g << " " << e.b;
+          << "pixel " << x << "," << y << ": " << int(p[0]) << " " << int(p[1]) << " " << int(p[2])
+          << ", expected " << e.r << " " << e.g << " " << e.b;
     }
   }
 }
@@ -141,15 +141,16 @@ std::vector<Case> Version1Cases() {
     Record1(f, 0x0E, ColourMap1(1, {{200, 0, 0}, {0, 200, 0}, {0, 0, 200}, {220, 220, 0}}));
     Record1(f, 0x0B, Bitmap1(5, 4, 8, {0x87, 1, 0x03, 2, 3, 4, 0x00, 0x01, 0x80, 0x05}));
     Record1(f, 0x10, {});
-    cases.push_back({"8-bit with map", f,
+    cases.push_back({"8-bit with map",
+                     f,
                      {{R, R, R, R, R}, {R, R, G, B, Y}, {R, R, G, B, Y}, {K, K, K, K, K}}});
   }
   {
     // 1-bit, 10 pixels = 2 bytes a row (not padded), no map: 0 black, 1 white.
     Bytes f = Header(1);
     Record1(f, 0x0B, Bitmap1(10, 2, 1, {0x02, 0xA5, 0xC0, 0x82, 0x0F}));
-    cases.push_back({"1-bit without map", f,
-                     {{W, K, W, K, K, W, K, W, W, W}, {K, K, K, K, W, W, W, W, K, K}}});
+    cases.push_back(
+        {"1-bit without map", f, {{W, K, W, K, K, W, K, W, W, W}, {K, K, K, K, W, W, W, W, K, K}}});
   }
   {
     // 1-bit with a map of two colours: the map wins.
@@ -218,13 +219,13 @@ std::vector<Case> Version2Cases() {
     Bytes f = Header(2);
     Record2(f, 0x01, {0, 0, 0, 0, 0});  // start
     Record2(f, 0x0C, palette);
-    Record2(f, 0x0E, Bitmap2(4, 4, 4, 1,
-                             {0x81, 1, 0x02, 2, 3, 1, 0x03, 3, 3, 3, 3, 0xFE, 0x00, 0x7F, 0x00,
-                              0xFF, 0x00, 0xFD, 0x00}));
+    Record2(f, 0x0E,
+            Bitmap2(4, 4, 4, 1,
+                    {0x81, 1, 0x02, 2, 3, 1, 0x03, 3, 3, 3, 3, 0xFE, 0x00, 0x7F, 0x00, 0xFF, 0x00,
+                     0xFD, 0x00}));
     // Unpacked: [1 1 2 3] [1 3 3 3] [3 | FE copies the last 4 bytes: 3 3 3]
     // [3 | 0 255 1]. Index 255 is white: without a palette entry, grey.
-    cases.push_back({"8-bit RLE", f,
-                     {{R, R, G, B}, {R, B, B, B}, {B, B, B, B}, {B, K, W, R}}});
+    cases.push_back({"8-bit RLE", f, {{R, R, G, B}, {R, B, B, B}, {B, B, B, B}, {B, K, W, R}}});
   }
   {
     // 24-bit, uncompressed RGB.
@@ -237,9 +238,10 @@ std::vector<Case> Version2Cases() {
     // literal sample), FD 00 (the repeated sample once more), 7F 01 (two black
     // samples), FF 02 (three white samples).
     Bytes f = Header(2);
-    Record2(f, 0x0E, Bitmap2(3, 3, 8, 1,
-                             {0x7D, 3, 0x81, 220, 220, 0, 0x00, 0, 0, 200, 0xFD, 0x00, 0x7F, 0x01,
-                              0xFF, 0x02}));
+    Record2(
+        f, 0x0E,
+        Bitmap2(3, 3, 8, 1,
+                {0x7D, 3, 0x81, 220, 220, 0, 0x00, 0, 0, 200, 0xFD, 0x00, 0x7F, 0x01, 0xFF, 0x02}));
     cases.push_back({"24-bit RLE", f, {{Y, Y, B}, {Y, K, K}, {W, W, W}}});
   }
   {
