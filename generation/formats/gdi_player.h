@@ -22,8 +22,13 @@
 
 namespace formats::gdi {
 
-// Longest canvas side; larger pictures are drawn scaled down.
+// Longest canvas side; larger pictures are drawn scaled down. Fuzz builds
+// use a smaller canvas so that each input runs quickly.
+#ifdef GALVORA_MAX_PIXELS
+inline constexpr int kMaxCanvasSide = 2048;
+#else
 inline constexpr int kMaxCanvasSide = 8192;
+#endif
 
 // The raster a metafile is drawn on and its relation to the nominal size.
 struct Canvas {
@@ -130,6 +135,8 @@ class Player {
   Player& operator=(const Player&) = delete;
 
   DcState& dc() { return dc_; }
+  // True once the drawing budget is spent: the caller stops playing.
+  bool Exhausted() const { return exhausted_; }
 
   // Mapping.
   void SetMapMode(int mode);
@@ -210,6 +217,9 @@ class Player {
   void Shape(const QPainterPath& logical, bool fill, bool stroke);
   void DrawCanvasPath(const QPainterPath& canvasPath, bool fill, bool stroke, const QTransform& t);
   bool BoundsSane(const QRectF& canvasBounds) const;
+  // Charges the painted area (plus a fixed cost per call) to the budget;
+  // false when the shape is out of range or the budget is spent.
+  bool Affordable(const QRectF& canvasBounds, double margin = 0);
   void AddLinesToPath(const QPolygonF& points, bool fromCurrent, bool bezier);
 
   QImage& canvas_;
@@ -224,6 +234,10 @@ class Player {
   bool figureOpen_ = false;
   QPainterPath path_;
   bool textAllowed_ = false;
+  // Canvas pixels the playback may still paint, so that a file of many
+  // large records cannot keep the reader busy for minutes.
+  double budget_ = 0;
+  bool exhausted_ = false;
 };
 
 // Plays a WMF (with or without its placeable header). When forceWidth and

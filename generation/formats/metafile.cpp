@@ -25,6 +25,11 @@ constexpr double kCoordLimit = 4'000'000;
 constexpr int kMaxTextLength = 8192;
 // Region rectangles combined per record; beyond it the rest are dropped.
 constexpr std::size_t kMaxRegionRects = 2048;
+// Painting budget: this many canvas-sized fills, and never less than
+// kMinBudget pixels; each drawing call also costs kCallCost.
+constexpr double kBudgetCanvases = 256;
+constexpr double kMinBudget = 1e9;
+constexpr double kCallCost = 64;
 
 bool Finite(const QTransform& t) {
   const double v[] = {t.m11(), t.m12(), t.m21(), t.m22(), t.dx(), t.dy(), t.m13(), t.m23(), t.m33()};
@@ -210,6 +215,7 @@ Player::Player(QImage& canvas, const QTransform& deviceToCanvas, QPointF deviceP
   // rather than crashing.
   textAllowed_ = qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
   if (windowMapping_) dc_.mapMode = kMmAnisotropic;
+  budget_ = std::max(kMinBudget, kBudgetCanvases * canvas_.width() * canvas_.height());
 }
 
 Player::~Player() { painter_.end(); }
@@ -344,6 +350,14 @@ bool Player::BoundsSane(const QRectF& b) const {
          std::fabs(b.top()) < kCoordLimit && std::fabs(b.bottom()) < kCoordLimit;
 }
 
+bool Player::Affordable(const QRectF& b, double margin) {
+  if (exhausted_ || !BoundsSane(b)) return false;
+  const QRectF area = b.adjusted(-margin, -margin, margin, margin).intersected(QRectF(canvas_.rect()));
+  budget_ -= kCallCost + (area.isValid() ? area.width() * area.height() : 0);
+  if (budget_ < 0) exhausted_ = true;
+  return !exhausted_;
+}
+
 void Player::Shape(const QPainterPath& logical, bool fill, bool stroke) {
   QTransform t;
   if (!FullTransform(t)) return;
@@ -352,21 +366,23 @@ void Player::Shape(const QPainterPath& logical, bool fill, bool stroke) {
     figureOpen_ = false;
     return;
   }
-  if (!BoundsSane(t.mapRect(logical.controlPointRect()))) return;
+  const QPen pen = stroke ? EffectivePen(t) : QPen(Qt::NoPen);
+  if (!Affordable(t.mapRect(logical.controlPointRect()), pen.widthF() * CanvasScale(t) + 1)) return;
   QPainterPath p = logical;
   p.setFillRule(dc_.fillRule);
   painter_.setTransform(t);
   painter_.setBackgroundMode(dc_.bkOpaque ? Qt::OpaqueMode : Qt::TransparentMode);
   painter_.setBackground(QBrush(dc_.bkColor));
   painter_.setBrush(fill ? dc_.brush : QBrush(Qt::NoBrush));
-  painter_.setPen(stroke ? EffectivePen(t) : QPen(Qt::NoPen));
+  painter_.setPen(pen);
   painter_.drawPath(p);
 }
 
 void Player::DrawCanvasPath(const QPainterPath& canvasPath, bool fill, bool stroke, const QTransform& t) {
-  if (canvasPath.isEmpty() || !BoundsSane(canvasPath.controlPointRect())) return;
+  if (canvasPath.isEmpty()) return;
   QPen pen = EffectivePen(t);
   if (pen.widthF() > 0) pen.setWidthF(pen.widthF() * CanvasScale(t));
+  if (!Affordable(canvasPath.controlPointRect(), pen.widthF() + 1)) return;
   QPainterPath p = canvasPath;
   p.setFillRule(dc_.fillRule);
   painter_.setTransform(QTransform());
@@ -527,7 +543,7 @@ void Player::SetPixel(QPointF p, const QColor& c) {
   QTransform t;
   if (!FullTransform(t)) return;
   const QPointF q = t.map(p);
-  if (!BoundsSane(QRectF(q, q))) return;
+  if (!Affordable(QRectF(q, q), 1)) return;
   painter_.setTransform(QTransform());
   painter_.fillRect(QRectF(std::floor(q.x()), std::floor(q.y()), 1, 1), c);
 }
@@ -540,7 +556,7 @@ void Player::PatBlt(const QRectF& r, std::uint32_t rop) {
   QTransform t;
   if (!FullTransform(t)) return;
   const QRectF n = r.normalized();
-  if (!BoundsSane(t.mapRect(n))) return;
+  if (!Affordable(t.mapRect(n))) return;
   painter_.setTransform(t);
   painter_.setPen(Qt::NoPen);
   painter_.setBrush(brush);
@@ -567,7 +583,7 @@ void Player::DrawBitmap(const QRectF& dest, const Image& image, QRectF src, bool
   const QTransform m = QTransform(w / sw, 0, 0, h / sh, x, y) * t;
   if (!Usable(m)) return;
   const QRectF target(part.x() - sx, part.y() - sy, part.width(), part.height());
-  if (!BoundsSane(m.mapRect(target))) return;
+  if (!Affordable(m.mapRect(target))) return;
   const QImage wrapped = WrapImage(image, useAlpha);
   if (wrapped.isNull()) return;
   painter_.setTransform(m);
@@ -579,7 +595,7 @@ void Player::DrawBitmap(const QRectF& dest, const Image& image, QRectF src, bool
 void Player::Text(QPointF ref, const QString& input, bool opaqueRect, const QRectF& rect) {
   QTransform t;
   if (!FullTransform(t)) return;
-  if (opaqueRect && FiniteRect(rect) && BoundsSane(t.mapRect(rect.normalized()))) {
+  if (opaqueRect && FiniteRect(rect) && Affordable(t.mapRect(rect.normalized()))) {
     painter_.setTransform(t);
     painter_.setPen(Qt::NoPen);
     painter_.setBrush(dc_.bkColor);
@@ -623,6 +639,9 @@ void Player::Text(QPointF ref, const QString& input, bool opaqueRect, const QRec
   }
   double angle = dc_.font.escapement / 10.0;
   if (!std::isfinite(angle)) angle = 0;
+  // Charge the text's box as if it were filled.
+  const double extent = std::max(width, metrics.height());
+  if (!Affordable(QRectF(anchor.x() - extent, anchor.y() - extent, 2 * extent, 2 * extent))) return;
   QTransform place;
   place.translate(anchor.x(), anchor.y());
   place.rotate(-std::fmod(angle, 360.0));
@@ -648,7 +667,7 @@ void Player::FillDeviceRects(const std::vector<QRectF>& rects, const QBrush& bru
   painter_.setBrush(brush);
   for (std::size_t i = 0; i < rects.size() && i < kMaxRegionRects; ++i) {
     const QRectF r = deviceToCanvas_.mapRect(rects[i].normalized());
-    if (BoundsSane(r)) painter_.drawRect(r);
+    if (Affordable(r)) painter_.drawRect(r);
   }
 }
 

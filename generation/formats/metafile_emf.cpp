@@ -570,6 +570,7 @@ bool PlayEmf(const Source& src, Image& out) {
       Reader r(rec);
       r.skip(8);
       emf.Record(type, r, rec);
+      if (player.Exhausted()) break;
       pos += size;
     }
   }

@@ -450,7 +450,7 @@ bool PlayWmf(std::span<const std::uint8_t> data, const Source& src, int forceWid
       Reader r(rec);
       r.skip(6);
       wmf.Record(function, r, rec);
-      return true;
+      return !player.Exhausted();
     });
   }
   return CanvasToImage(canvas, image, out);
