@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -204,6 +205,15 @@ TEST(Eps, GhostscriptLeavesNoTemporaryFiles) {
   Image ignored;
   ReadBytes(Bytes("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\nthis is not valid (\n"), ignored);
   EXPECT_EQ(count(), before);
+}
+
+TEST(Eps, EndlessPostScriptIsStopped) {
+  // Ghostscript gets ten seconds of wall-clock time, then it is killed.
+  if (!GhostscriptInstalled()) GTEST_SKIP() << "gs not installed";
+  const auto start = std::chrono::steady_clock::now();
+  Image img;
+  EXPECT_FALSE(ReadBytes(Bytes("%!PS-Adobe-3.0 EPSF-3.0\n%%BoundingBox: 0 0 10 10\n{} loop\n"), img));
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
 }
 
 TEST(Eps, RegistryReadsEpsExtension) {
