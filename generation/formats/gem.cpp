@@ -21,10 +21,9 @@ namespace {
 Palette DefaultPalette(int planes) {
   static constexpr std::uint32_t k3[8] = {0xffffff, 0x00ffff, 0xff00ff, 0xffff00,
                                           0x0000ff, 0x00ff00, 0xff0000, 0x000000};
-  static constexpr std::uint32_t k4[16] = {0xffffff, 0x00ffff, 0xff00ff, 0xffff00,
-                                           0x0000ff, 0x00ff00, 0xff0000, 0xc0c0c0,
-                                           0x808080, 0x008080, 0x800080, 0x808000,
-                                           0x000080, 0x008000, 0x800000, 0x000000};
+  static constexpr std::uint32_t k4[16] = {
+      0xffffff, 0x00ffff, 0xff00ff, 0xffff00, 0x0000ff, 0x00ff00, 0xff0000, 0xc0c0c0,
+      0x808080, 0x008080, 0x800080, 0x808000, 0x000080, 0x008000, 0x800000, 0x000000};
   Palette pal{};
   const auto put = [&pal](int i, std::uint32_t v) {
     pal[i] = {static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 8),
@@ -48,8 +47,8 @@ std::uint8_t Scale1000(unsigned v) { return ScaleToByte(std::min(v, 1000u), 1000
 // Decodes one plane of one scanline into dst (n bytes). A vertical
 // replication mark sets *repeat. A run that reaches past the plane's end is
 // cut there. False when the data ends before the plane is full.
-bool DecodePlane(Reader& r, std::uint8_t* dst, std::size_t n, int patLen,
-                 std::uint8_t* pattern, int* repeat) {
+bool DecodePlane(Reader& r, std::uint8_t* dst, std::size_t n, int patLen, std::uint8_t* pattern,
+                 int* repeat) {
   std::size_t pos = 0;
   const auto put = [&](const std::uint8_t* p, std::size_t len) {
     const std::size_t take = std::min(len, n - pos);
@@ -127,8 +126,8 @@ bool ReadGem(const Source& src, Image& out) {
   // yields at most about 256 bytes per byte read, and one coded line serves at
   // most 255 lines through vertical replication.
   const std::size_t planeBytes = RowBytes(width, 1);
-  const std::uint64_t minData = (static_cast<std::uint64_t>(height) + 254) / 255 * planes *
-                                ((planeBytes + 255) / 256);
+  const std::uint64_t minData =
+      (static_cast<std::uint64_t>(height) + 254) / 255 * planes * ((planeBytes + 255) / 256);
   if (src.data.size() - dataStart < minData) return false;
   if (!out.Allocate(width, height, 3)) return false;
 
@@ -153,7 +152,8 @@ bool ReadGem(const Source& src, Image& out) {
     for (int p = 0; p < planes; ++p) {
       const std::uint8_t* plane = line.data() + planeBytes * p;
       for (int x = 0; x < width; ++x) {
-        index[x] = static_cast<std::uint8_t>(index[x] | (((plane[x >> 3] >> (7 - (x & 7))) & 1) << p));
+        index[x] =
+            static_cast<std::uint8_t>(index[x] | (((plane[x >> 3] >> (7 - (x & 7))) & 1) << p));
       }
     }
     for (int k = 0; k < repeat && y < height; ++k, ++y) {

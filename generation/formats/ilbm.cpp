@@ -259,7 +259,8 @@ bool ReadIlbm(const Source& src, Image& out) {
       std::fill(index.begin(), index.end(), 0);
       for (int p = 0; p < h.planes; ++p) {
         const std::uint8_t* plane = line.data() + planeBytes * p;
-        for (int x = 0; x < h.width; ++x) index[x] = static_cast<std::uint8_t>(index[x] | (Bit(plane, x) << p));
+        for (int x = 0; x < h.width; ++x)
+          index[x] = static_cast<std::uint8_t>(index[x] | (Bit(plane, x) << p));
       }
       if (ham) {
         // Hold-and-modify: the top two bits say whether the low bits pick a
@@ -275,10 +276,18 @@ bool ReadIlbm(const Source& src, Image& out) {
             return bits == 4 ? Scale4(v) : static_cast<std::uint8_t>((v << 2) | (old & 3));
           };
           switch (index[x] >> bits) {
-            case 0: c = pal[v]; break;
-            case 1: c.b = modify(c.b); break;
-            case 2: c.r = modify(c.r); break;
-            default: c.g = modify(c.g); break;
+            case 0:
+              c = pal[v];
+              break;
+            case 1:
+              c.b = modify(c.b);
+              break;
+            case 2:
+              c.r = modify(c.r);
+              break;
+            default:
+              c.g = modify(c.g);
+              break;
           }
           dst[x * ch] = c.r;
           dst[x * ch + 1] = c.g;

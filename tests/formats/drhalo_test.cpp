@@ -54,7 +54,8 @@ Bytes Pal(const std::vector<std::array<unsigned, 3>>& entries, unsigned maxValue
   Put16(b, maxValue);
   Put16(b, maxValue);
   const std::string name = "TEST PALETTE";
-  for (std::size_t i = 0; i < 20; ++i) b.push_back(i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0);
+  for (std::size_t i = 0; i < 20; ++i)
+    b.push_back(i < name.size() ? static_cast<std::uint8_t>(name[i]) : 0);
   for (const auto& e : entries) {
     if (b.size() % 512 + 6 > 512) b.resize((b.size() / 512 + 1) * 512, 0);
     Put16(b, e[0]);
@@ -87,8 +88,9 @@ class DrHaloTest : public ::testing::Test {
 
   std::string Write(const std::string& name, const Bytes& data) {
     const fs::path p = dir_ / name;
-    std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                             static_cast<std::streamsize>(data.size()));
+    std::ofstream(p, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
     return p.string();
   }
 
@@ -191,10 +193,10 @@ TEST_F(DrHaloTest, PaletteOpenedAsPictureShowsSwatches) {
   EXPECT_EQ(img.width, 256);
   EXPECT_EQ(img.height, 32);
   EXPECT_EQ(RgbAt(img, 0, 0), 0x0000FFu);
-  EXPECT_EQ(RgbAt(img, 31, 15), 0x0A00FFu);    // entry 1
-  EXPECT_EQ(RgbAt(img, 48, 16), 0xBE00FFu);    // entry 19
+  EXPECT_EQ(RgbAt(img, 31, 15), 0x0A00FFu);  // entry 1
+  EXPECT_EQ(RgbAt(img, 48, 16), 0xBE00FFu);  // entry 19
   EXPECT_EQ(RgbAt(img, 63, 31), 0xBE00FFu);
-  EXPECT_EQ(RgbAt(img, 64, 16), 0xFFFFFFu);    // no entry 20
+  EXPECT_EQ(RgbAt(img, 64, 16), 0xFFFFFFu);  // no entry 20
   EXPECT_EQ(RgbAt(img, 255, 31), 0xFFFFFFu);
 
   // Four colours make a single row of four squares.
@@ -270,9 +272,9 @@ TEST_P(DrHaloBrokenFile, Fails) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, DrHaloBrokenFile,
-    ::testing::Values(
-        BrokenFile{"jasc_text.pal", "a text palette of another program under the same extension"},
-        BrokenFile{"header_cut_short.pal", "file ends inside the 40-byte header"},
-        BrokenFile{"rows_missing.cut", "320 x 200 promised, one row present"}));
+    ::testing::Values(BrokenFile{"jasc_text.pal",
+                                 "a text palette of another program under the same extension"},
+                      BrokenFile{"header_cut_short.pal", "file ends inside the 40-byte header"},
+                      BrokenFile{"rows_missing.cut", "320 x 200 promised, one row present"}));
 
 }  // namespace

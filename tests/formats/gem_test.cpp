@@ -69,40 +69,71 @@ std::vector<BuiltCase> BuiltCases() {
   return {
       // Solid runs (bit 7 = black) on the first line, a literal on the second.
       {"solid and literal",
-       Gem(1, 1, 16, 2, {0x81, 0x01, 0x80, 0x02, 0xAA, 0x55}), 16, 2,
-       {{0, 0, kBlack}, {7, 0, kBlack}, {8, 0, kWhite}, {15, 0, kWhite},
-        {0, 1, kBlack}, {1, 1, kWhite}, {8, 1, kWhite}, {9, 1, kBlack}}},
+       Gem(1, 1, 16, 2, {0x81, 0x01, 0x80, 0x02, 0xAA, 0x55}),
+       16,
+       2,
+       {{0, 0, kBlack},
+        {7, 0, kBlack},
+        {8, 0, kWhite},
+        {15, 0, kWhite},
+        {0, 1, kBlack},
+        {1, 1, kWhite},
+        {8, 1, kWhite},
+        {9, 1, kBlack}}},
       // Pattern run: the two-byte pattern F0 0F twice.
-      {"pattern run", Gem(1, 2, 32, 1, {0x00, 0x02, 0xF0, 0x0F}), 32, 1,
-       {{0, 0, kBlack}, {4, 0, kWhite}, {11, 0, kWhite}, {12, 0, kBlack}, {16, 0, kBlack},
+      {"pattern run",
+       Gem(1, 2, 32, 1, {0x00, 0x02, 0xF0, 0x0F}),
+       32,
+       1,
+       {{0, 0, kBlack},
+        {4, 0, kWhite},
+        {11, 0, kWhite},
+        {12, 0, kBlack},
+        {16, 0, kBlack},
         {31, 0, kBlack}}},
       // Vertical replication: the first coded line is drawn three times.
       {"vertical replication",
-       Gem(1, 1, 16, 4, {0x00, 0x00, 0xFF, 0x03, 0x82, 0x02}), 16, 4,
+       Gem(1, 1, 16, 4, {0x00, 0x00, 0xFF, 0x03, 0x82, 0x02}),
+       16,
+       4,
        {{0, 0, kBlack}, {15, 2, kBlack}, {0, 3, kWhite}, {15, 3, kWhite}}},
       // A run longer than the line is cut at the line's end.
-      {"run past the line end", Gem(1, 1, 8, 2, {0x85, 0x01}), 8, 2,
+      {"run past the line end",
+       Gem(1, 1, 8, 2, {0x85, 0x01}),
+       8,
+       2,
        {{7, 0, kBlack}, {0, 1, kWhite}}},
       // Four planes without a palette: the usual GEM colours, white at 0,
       // black at 15; plane 0 is the lowest bit.
       {"four planes default palette",
-       Gem(4, 1, 8, 1, {0x80, 0x01, 0x0F, 0x80, 0x01, 0x33, 0x80, 0x01, 0x55, 0x81}), 8, 1,
-       {{0, 0, 0x808080},   // index 8
-        {1, 0, 0x000080},   // index 12
-        {2, 0, 0x800080},   // index 10
-        {3, 0, 0x800000},   // index 14
-        {4, 0, 0x008080},   // index 9
-        {7, 0, kBlack}}},   // index 15
+       Gem(4, 1, 8, 1, {0x80, 0x01, 0x0F, 0x80, 0x01, 0x33, 0x80, 0x01, 0x55, 0x81}),
+       8,
+       1,
+       {{0, 0, 0x808080},  // index 8
+        {1, 0, 0x000080},  // index 12
+        {2, 0, 0x800080},  // index 10
+        {3, 0, 0x800000},  // index 14
+        {4, 0, 0x008080},  // index 9
+        {7, 0, kBlack}}},  // index 15
       // Three planes without a palette.
-      {"three planes default palette", Gem(3, 1, 8, 1, {0x81, 0x01, 0x80, 0x01, 0x0F}), 8, 1,
+      {"three planes default palette",
+       Gem(3, 1, 8, 1, {0x81, 0x01, 0x80, 0x01, 0x0F}),
+       8,
+       1,
        {{0, 0, 0x00FFFF}, {4, 0, 0x00FF00}}},
       // XIMG palette of 0..1000 values for two planes.
       {"ximg palette",
        Gem(2, 1, 4, 1, {0x80, 0x01, 0x50, 0x80, 0x01, 0x30},
            Ximg({{1000, 1000, 1000}, {1000, 0, 0}, {0, 500, 0}, {0, 0, 1000}})),
-       4, 1, {{0, 0, 0xFFFFFF}, {1, 0, 0xFF0000}, {2, 0, 0x008000}, {3, 0, 0x0000FF}}},
+       4,
+       1,
+       {{0, 0, 0xFFFFFF}, {1, 0, 0xFF0000}, {2, 0, 0x008000}, {3, 0, 0x0000FF}}},
       // A file cut short after its first line keeps that line; the rest is white.
-      {"cut short", Gem(1, 1, 8, 3, {0x81}), 8, 3, {{0, 0, kBlack}, {0, 1, kWhite}, {7, 2, kWhite}}},
+      {"cut short",
+       Gem(1, 1, 8, 3, {0x81}),
+       8,
+       3,
+       {{0, 0, kBlack}, {0, 1, kWhite}, {7, 2, kWhite}}},
   };
 }
 
@@ -160,11 +191,10 @@ TEST_P(GemFixture, MatchesReference) {
   EXPECT_EQ(testpnm::CountDifferences(img, ref), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, GemFixture,
-    ::testing::Values(FixtureCase{"mono.img", "mono.pbm", 45, 13},
-                      // vertical replication and pattern runs
-                      FixtureCase{"stripes.img", "stripes.pbm", 70, 40}));
+INSTANTIATE_TEST_SUITE_P(Files, GemFixture,
+                         ::testing::Values(FixtureCase{"mono.img", "mono.pbm", 45, 13},
+                                           // vertical replication and pattern runs
+                                           FixtureCase{"stripes.img", "stripes.pbm", 70, 40}));
 
 // Damaged files and files of other formats that share the extension.
 struct BrokenCase {
@@ -174,8 +204,8 @@ struct BrokenCase {
 
 std::vector<BrokenCase> BrokenCases() {
   const Bytes line = {0x81, 0x01};
-  Bytes bootSector = {0xEB, 0x3C, 0x90, 'M', 'S', 'D', 'O', 'S', '5', '.', '0', 0x00, 0x02, 0x01,
-                      0x01, 0x00, 0x02, 0xE0, 0x00};
+  Bytes bootSector = {0xEB, 0x3C, 0x90, 'M',  'S',  'D',  'O',  'S',  '5', '.',
+                      '0',  0x00, 0x02, 0x01, 0x01, 0x00, 0x02, 0xE0, 0x00};
   bootSector.resize(512, 0);
   Bytes shortHeader = Gem(1, 1, 16, 1, line);
   shortHeader[3] = 7;  // header length of seven words

@@ -82,7 +82,8 @@ Bytes PlanarBody(int w, const std::vector<std::vector<unsigned>>& rows, int plan
     for (int p = 0; p < planes; ++p) {
       Bytes plane(static_cast<std::size_t>(rowBytes), 0);
       for (int x = 0; x < w; ++x) {
-        if ((row[static_cast<std::size_t>(x)] >> p) & 1) plane[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        if ((row[static_cast<std::size_t>(x)] >> p) & 1)
+          plane[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
       }
       b.insert(b.end(), plane.begin(), plane.end());
     }
@@ -113,91 +114,122 @@ std::vector<BuiltCase> BuiltCases() {
     cases.push_back({"ehb",
                      Form("ILBM", {Bmhd(3, 1, 6, 0, 0), Cmap(pal), Camg(0x80),
                                    PlanarBody(3, {{1, 33, 34}}, 6)}),
-                     3, 1, {{0, 0, 0xFF8040, -1}, {1, 0, 0x7F4020, -1}, {2, 0, 0x081018, -1}}});
+                     3,
+                     1,
+                     {{0, 0, 0xFF8040, -1}, {1, 0, 0x7F4020, -1}, {2, 0, 0x081018, -1}}});
   }
   {
     // HAM6: set colour 1, then modify red, blue, green in turn.
     std::vector<std::uint32_t> pal(16, 0);
     pal[0] = 0x000000;
     pal[1] = 0x112244;
-    cases.push_back({"ham6",
-                     Form("ILBM", {Bmhd(5, 1, 6, 0, 0), Cmap(pal), Camg(0x800),
-                                   PlanarBody(5, {{0x10 | 0x5, 1, 0x20 | 0xF, 0x10 | 0x3, 0x30 | 0x8}}, 6)}),
-                     5, 1,
-                     {{0, 0, 0x000055, -1}, {1, 0, 0x112244, -1}, {2, 0, 0xFF2244, -1},
-                      {3, 0, 0xFF2233, -1}, {4, 0, 0xFF8833, -1}}});
+    cases.push_back(
+        {"ham6",
+         Form("ILBM", {Bmhd(5, 1, 6, 0, 0), Cmap(pal), Camg(0x800),
+                       PlanarBody(5, {{0x10 | 0x5, 1, 0x20 | 0xF, 0x10 | 0x3, 0x30 | 0x8}}, 6)}),
+         5,
+         1,
+         {{0, 0, 0x000055, -1},
+          {1, 0, 0x112244, -1},
+          {2, 0, 0xFF2244, -1},
+          {3, 0, 0xFF2233, -1},
+          {4, 0, 0xFF8833, -1}}});
   }
   {
     // HAM6 in an old file without CAMG: six planes and 16 colours.
     std::vector<std::uint32_t> pal(16, 0);
     pal[1] = 0x112244;
-    cases.push_back({"ham6 without camg",
-                     Form("ILBM", {Bmhd(2, 1, 6, 0, 0), Cmap(pal), PlanarBody(2, {{1, 0x20 | 0xF}}, 6)}),
-                     2, 1, {{0, 0, 0x112244, -1}, {1, 0, 0xFF2244, -1}}});
+    cases.push_back(
+        {"ham6 without camg",
+         Form("ILBM", {Bmhd(2, 1, 6, 0, 0), Cmap(pal), PlanarBody(2, {{1, 0x20 | 0xF}}, 6)}),
+         2,
+         1,
+         {{0, 0, 0x112244, -1}, {1, 0, 0xFF2244, -1}}});
   }
   {
     // HAM8: six-bit modifiers replace the upper six bits of a component.
     std::vector<std::uint32_t> pal(64, 0);
     pal[2] = 0x415263;
-    cases.push_back({"ham8",
-                     Form("ILBM", {Bmhd(4, 1, 8, 0, 0), Cmap(pal), Camg(0x800),
-                                   PlanarBody(4, {{2, 0x80 | 63, 0x40 | 1, 0xC0 | 32}}, 8)}),
-                     4, 1,
-                     {{0, 0, 0x415263, -1}, {1, 0, 0xFD5263, -1}, {2, 0, 0xFD5207, -1},
-                      {3, 0, 0xFD8207, -1}}});
+    cases.push_back(
+        {"ham8",
+         Form("ILBM", {Bmhd(4, 1, 8, 0, 0), Cmap(pal), Camg(0x800),
+                       PlanarBody(4, {{2, 0x80 | 63, 0x40 | 1, 0xC0 | 32}}, 8)}),
+         4,
+         1,
+         {{0, 0, 0x415263, -1}, {1, 0, 0xFD5263, -1}, {2, 0, 0xFD5207, -1}, {3, 0, 0xFD8207, -1}}});
   }
   {
     // Deluxe Paint chunky: one byte per pixel, rows padded to even, packed;
     // the second row's run crosses into its padding byte.
     Bytes body = {0x02, 3, 1, 2, 0x00, 0, 0xFD, 1};
-    cases.push_back({"pbm chunky",
-                     Form("PBM ", {Bmhd(3, 2, 8, 0, 1), Cmap({0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00}),
-                                   Chunk("BODY", body)}),
-                     3, 2, {{0, 0, 0x00FF00, -1}, {1, 0, 0xFFFFFF, -1}, {2, 0, 0xFF0000, -1},
-                            {0, 1, 0xFFFFFF, -1}, {2, 1, 0xFFFFFF, -1}}});
+    cases.push_back(
+        {"pbm chunky",
+         Form("PBM ", {Bmhd(3, 2, 8, 0, 1), Cmap({0x000000, 0xFFFFFF, 0xFF0000, 0x00FF00}),
+                       Chunk("BODY", body)}),
+         3,
+         2,
+         {{0, 0, 0x00FF00, -1},
+          {1, 0, 0xFFFFFF, -1},
+          {2, 0, 0xFF0000, -1},
+          {0, 1, 0xFFFFFF, -1},
+          {2, 1, 0xFFFFFF, -1}}});
   }
   {
     // 24-bit deep: red in planes 0-7, green 8-15, blue 16-23.
-    cases.push_back({"deep 24",
-                     Form("ILBM", {Bmhd(2, 1, 24, 0, 0), PlanarBody(2, {{0x123456, 0xFEDCBA}}, 24)}),
-                     2, 1, {{0, 0, 0x563412, -1}, {1, 0, 0xBADCFE, -1}}});
+    cases.push_back(
+        {"deep 24",
+         Form("ILBM", {Bmhd(2, 1, 24, 0, 0), PlanarBody(2, {{0x123456, 0xFEDCBA}}, 24)}),
+         2,
+         1,
+         {{0, 0, 0x563412, -1}, {1, 0, 0xBADCFE, -1}}});
   }
   {
     // 32-bit deep: the last eight planes are alpha.
-    cases.push_back({"deep 32",
-                     Form("ILBM", {Bmhd(2, 1, 32, 0, 0),
-                                   PlanarBody(2, {{0xFF0000FFu, 0x7F00FF00u}}, 32)}),
-                     2, 1, {{0, 0, 0xFF0000, 255}, {1, 0, 0x00FF00, 0x7F}}});
+    cases.push_back(
+        {"deep 32",
+         Form("ILBM", {Bmhd(2, 1, 32, 0, 0), PlanarBody(2, {{0xFF0000FFu, 0x7F00FF00u}}, 32)}),
+         2,
+         1,
+         {{0, 0, 0xFF0000, 255}, {1, 0, 0x00FF00, 0x7F}}});
   }
   {
     // Mask plane (masking 1): the plane after the colour planes is alpha.
     cases.push_back({"mask plane",
                      Form("ILBM", {Bmhd(3, 1, 1, 1, 0), Cmap({0x0000FF, 0xFFFF00}),
                                    PlanarBody(3, {{0b11, 0b01, 0b10}}, 2)}),
-                     3, 1, {{0, 0, 0xFFFF00, 255}, {1, 0, 0xFFFF00, 0}, {2, 0, 0x0000FF, 255}}});
+                     3,
+                     1,
+                     {{0, 0, 0xFFFF00, 255}, {1, 0, 0xFFFF00, 0}, {2, 0, 0x0000FF, 255}}});
   }
   {
     // Old CMAP with 4-bit values in the high nibble.
     cases.push_back({"nibble cmap",
                      Form("ILBM", {Bmhd(2, 1, 1, 0, 0), Cmap({0xF07000, 0x10F0A0}),
                                    PlanarBody(2, {{0, 1}}, 1)}),
-                     2, 1, {{0, 0, 0xFF7700, -1}, {1, 0, 0x11FFAA, -1}}});
+                     2,
+                     1,
+                     {{0, 0, 0xFF7700, -1}, {1, 0, 0x11FFAA, -1}}});
   }
   {
     // No CMAP: a grey ramp over the planes' range.
-    cases.push_back({"no cmap",
-                     Form("ILBM", {Bmhd(4, 1, 2, 0, 0), PlanarBody(4, {{0, 1, 2, 3}}, 2)}),
-                     4, 1, {{0, 0, 0x000000, -1}, {1, 0, 0x555555, -1}, {2, 0, 0xAAAAAA, -1},
-                            {3, 0, 0xFFFFFF, -1}}});
+    cases.push_back(
+        {"no cmap",
+         Form("ILBM", {Bmhd(4, 1, 2, 0, 0), PlanarBody(4, {{0, 1, 2, 3}}, 2)}),
+         4,
+         1,
+         {{0, 0, 0x000000, -1}, {1, 0, 0x555555, -1}, {2, 0, 0xAAAAAA, -1}, {3, 0, 0xFFFFFF, -1}}});
   }
   {
     // ByteRun1 whose run crosses from the first plane row into the second,
     // with an odd-length chunk (ANNO) before it that needs its pad byte.
     Bytes body = {0xFD, 0xFF, 0x00, 0x00};  // four 0xFF bytes, then one 0x00
-    cases.push_back({"run across planes",
-                     Form("ILBM", {Bmhd(16, 1, 2, 0, 1), Chunk("ANNO", {'o', 'd', 'd'}),
-                                   Cmap({0x000000, 0x0000FF, 0x00FF00, 0xFF0000}), Chunk("BODY", body)}),
-                     16, 1, {{0, 0, 0xFF0000, -1}, {15, 0, 0xFF0000, -1}}});
+    cases.push_back(
+        {"run across planes",
+         Form("ILBM", {Bmhd(16, 1, 2, 0, 1), Chunk("ANNO", {'o', 'd', 'd'}),
+                       Cmap({0x000000, 0x0000FF, 0x00FF00, 0xFF0000}), Chunk("BODY", body)}),
+         16,
+         1,
+         {{0, 0, 0xFF0000, -1}, {15, 0, 0xFF0000, -1}}});
   }
   return cases;
 }
