@@ -61,6 +61,7 @@ TLoader::TLoader() {
 void ShowStartupStep(const std::string& text) {
   if (Loader == nullptr) return;
   Loader->Statut->setText(QString::fromStdString(text + "..."));
+  Loader->StepsShown.push_back(text + "...");
   Loader->ProgressBar3D->StepBy(1);
   Loader->repaint();
 }

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "platform/widgets.h"
 
@@ -16,6 +17,8 @@ class TLoader : public QWidget {
   QLabel* Image2;
   QLabel *Label1, *RI1, *Label5, *RI2, *Label3, *RI3, *Label2, *Statut;
   platform::TProgressBar3D* ProgressBar3D;
+  // The status texts shown so far, in order.
+  std::vector<std::string> StepsShown;
 };
 
 extern TLoader* Loader;

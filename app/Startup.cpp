@@ -25,11 +25,21 @@ bool terminateRequested = false;
 bool TerminateRequested() { return terminateRequested; }
 
 bool CreateApplicationWindows() {
+  ShowSplash();
+  const bool created = CreateWindows();
+  ReleaseSplash();
+  return created;
+}
+
+void ShowSplash() {
   terminateRequested = false;
   QApplication::setApplicationName("Galvora");
   Loader = new TLoader;
   Loader->show();
   Loader->repaint();
+}
+
+bool CreateWindows() {
   bool created = true;
   try {
     FileList = new TFileList;
@@ -43,10 +53,14 @@ bool CreateApplicationWindows() {
     platform::ShowErrorBox(e.what());
     created = false;
   }
+  return created;
+}
+
+void ReleaseSplash() {
+  if (Loader == nullptr) return;
   Loader->hide();
   Loader->deleteLater();
   Loader = nullptr;
-  return created;
 }
 
 void DestroyApplicationWindows() {

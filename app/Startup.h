@@ -7,6 +7,10 @@
 // creation runs the start-up steps) and hides the splash. False when a window
 // could not be created.
 bool CreateApplicationWindows();
+// The same in its three parts.
+void ShowSplash();
+bool CreateWindows();
+void ReleaseSplash();
 // Destroys the windows and the program-wide objects (end of the program, tests).
 void DestroyApplicationWindows();
 

@@ -8,11 +8,12 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv);
+// Optional, as with libFuzzer: only targets that need set-up define it.
+extern "C" __attribute__((weak)) int LLVMFuzzerInitialize(int* argc, char*** argv);
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
-  LLVMFuzzerInitialize(&argc, &argv);
+  if (LLVMFuzzerInitialize != nullptr) LLVMFuzzerInitialize(&argc, &argv);
   std::size_t count = 0;
   for (int i = 1; i < argc; ++i) {
     std::error_code ec;

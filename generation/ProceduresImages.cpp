@@ -178,6 +178,7 @@ void ResizeBitmap(TWorkBitmap& bitmap, int width, int height, bool keepRatio) {
   }
   formats::Image stretched;
   formats::ResampleArea(bitmap.Pixels, stretched, width, height);
+  if (stretched.width != width) throw std::runtime_error("Cannot scale the picture");
   // The picture is drawn while the bitmap still has its old size: what lies
   // beyond the old width or height stays white.
   if (width > oldW || height > oldH) {

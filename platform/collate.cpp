@@ -10,7 +10,10 @@ namespace platform {
 namespace {
 QCollator& Collator() {
   static QCollator collator = [] {
-    QCollator c(QLocale::system());
+    // Without a locale of its own, the user gets the ordering of English.
+    QLocale locale = QLocale::system();
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator c(locale);
     c.setCaseSensitivity(Qt::CaseInsensitive);
     c.setNumericMode(false);
     return c;

@@ -1,5 +1,6 @@
 #include "platform/inifile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QString>
@@ -24,6 +25,8 @@ struct Document {
 
 Document Load(const std::string& path) {
   Document doc;
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return doc;
   std::ifstream in(path, std::ios::binary);
   if (!in) return doc;
   doc.exists = true;

@@ -8,6 +8,7 @@
 #include <QMimeDatabase>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScreen>
 #include <QStyle>
 #include <QTreeView>
 #include <cmath>
@@ -201,5 +202,19 @@ QIcon FileTypeIcon(const std::string& extension) {
 }
 
 void ProcessMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void SetupLook() {
+  QApplication::setStyle("Fusion");
+  QFont font("Liberation Sans");
+  font.setPixelSize(11);
+  QApplication::setFont(font);
+}
+
+void CenterOnScreen(QWidget* window) {
+  if (QScreen* s = QGuiApplication::primaryScreen()) {
+    const QSize size = window->frameSize().isValid() ? window->frameSize() : window->size();
+    window->move(s->availableGeometry().center() - QPoint(size.width() / 2, size.height() / 2));
+  }
+}
 
 }  // namespace platform

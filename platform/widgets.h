@@ -124,4 +124,9 @@ QIcon FileTypeIcon(const std::string& extension);
 // Processes the pending events of the user interface.
 void ProcessMessages();
 
+// The program's style and font, close to the metrics its windows were laid out for.
+void SetupLook();
+// Places a window in the middle of the screen.
+void CenterOnScreen(QWidget* window);
+
 }  // namespace platform

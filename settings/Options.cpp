@@ -67,6 +67,7 @@ TOptionsForm::TOptionsForm() {
   setWindowFlags(Qt::Tool | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFixedSize(577, 489);
+  platform::CenterOnScreen(this);
   PageControl3 = new QTabWidget(this);
   PageControl3->setGeometry(0, 0, 577, 489);
   BuildOptionsTab();

@@ -62,6 +62,7 @@ TAboutForm::TAboutForm() {
   setWindowTitle("Galvora");
   setWindowFlags(Qt::Tool | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(444, 313);
+  platform::CenterOnScreen(this);
 
   auto* top = new QFrame(this);
   top->setFrameStyle(QFrame::Panel | QFrame::Raised);

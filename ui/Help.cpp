@@ -3,6 +3,7 @@
 #include <QVBoxLayout>
 
 #include "i18n/Languages.h"
+#include "platform/widgets.h"
 
 THelpForm* HelpForm = nullptr;
 
@@ -10,6 +11,7 @@ THelpForm::THelpForm() {
   setWindowTitle("Help");
   setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
   resize(233, 132);
+  platform::CenterOnScreen(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   HelpMemo = new QPlainTextEdit(this);

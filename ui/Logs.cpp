@@ -4,8 +4,6 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QVBoxLayout>
-#include <fstream>
-#include <iterator>
 
 #include "i18n/Languages.h"
 #include "platform/collate.h"
@@ -19,6 +17,7 @@ TLogForm::TLogForm() {
   setWindowTitle("Logs");
   setWindowFlags(Qt::Window);
   resize(460, 300);
+  platform::CenterOnScreen(this);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   PageControl1 = new QTabWidget(this);
@@ -115,33 +114,4 @@ void SetListLines(QListWidget* list, const std::vector<std::string>& lines, bool
     return;
   }
   for (const auto& l : lines) InsertSorted(list, l);
-}
-
-bool WriteLogFile(const std::string& path, const std::vector<std::string>& lines) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  for (const auto& l : lines) out << l << "\r\n";
-  out.flush();
-  return static_cast<bool>(out);
-}
-
-bool ReadLogFile(const std::string& path, std::vector<std::string>& lines) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return false;
-  lines.clear();
-  std::string line;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    const char c = bytes[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(line);
-      line.clear();
-      if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) lines.push_back(line);
-  return true;
 }

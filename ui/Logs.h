@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/logfile.h"
+
 class TLogForm : public QWidget {
  public:
   TLogForm();
@@ -48,8 +50,3 @@ void InsertSorted(QListWidget* list, const std::string& text);
 // The lines of a list, and replacing them.
 std::vector<std::string> ListLines(const QListWidget* list);
 void SetListLines(QListWidget* list, const std::vector<std::string>& lines, bool sorted);
-
-// Log files: one line per entry, CR LF ends; read back with any line end.
-// Both return false when the file cannot be written or read.
-bool WriteLogFile(const std::string& path, const std::vector<std::string>& lines);
-bool ReadLogFile(const std::string& path, std::vector<std::string>& lines);

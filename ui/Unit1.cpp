@@ -271,6 +271,7 @@ TForm1::TForm1() {
 
   adjustSize();
   setFixedSize(sizeHint());
+  platform::CenterOnScreen(this);
   FormCreate();
 }
 
