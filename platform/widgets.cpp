@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QMimeDatabase>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -18,16 +19,27 @@
 namespace platform {
 namespace {
 
+constexpr const char* kMoveHandler = "galvoraMouseMove";
+
+// A mouse movement goes to the control under the mouse only: Qt offers a
+// movement that a control ignores to its parents too, and a parent with a
+// handler of its own must not take over its child's.
 class MouseMoveFilter : public QObject {
  public:
-  MouseMoveFilter(QObject* parent, std::function<void()> handler)
-      : QObject(parent), handler_(std::move(handler)) {}
+  MouseMoveFilter(QWidget* parent, std::function<void()> handler)
+      : QObject(parent), widget_(parent), handler_(std::move(handler)) {}
   bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::MouseMove) handler_();
+    if (e->type() != QEvent::MouseMove) return false;
+    const QPoint pos = static_cast<QMouseEvent*>(e)->position().toPoint();
+    for (QWidget* w = widget_->childAt(pos); w != nullptr && w != widget_; w = w->parentWidget()) {
+      if (w->property(kMoveHandler).toBool()) return false;
+    }
+    handler_();
     return false;
   }
 
  private:
+  QWidget* widget_;
   std::function<void()> handler_;
 };
 
@@ -48,6 +60,7 @@ class CloseFilter : public QObject {
 
 void OnMouseMove(QWidget* widget, std::function<void()> handler) {
   widget->setMouseTracking(true);
+  widget->setProperty(kMoveHandler, true);
   widget->installEventFilter(new MouseMoveFilter(widget, std::move(handler)));
 }
 

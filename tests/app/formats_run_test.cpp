@@ -57,12 +57,13 @@ TEST_F(AppTest, ThumbnailRunOverEveryPictureType) {
     WorkBitmap = &bitmap;
     const bool loads = LoadPicture(e.picture);
     WorkBitmap = nullptr;
-    if (!e.good) {
+    // Damaged files get no thumbnail, except the few a reader draws in part
+    // (a metafile whose last record is cut short shows what came before it).
+    if (e.good) EXPECT_TRUE(loads) << e.picture;
+    if (!loads) {
       EXPECT_FALSE(fs::exists(thumb)) << e.picture;
       continue;
     }
-    EXPECT_TRUE(loads) << e.picture;
-    if (!loads) continue;
     int w = 0, h = 0;
     ASSERT_TRUE(formats::ReadJpegSize(thumb, w, h)) << e.picture;
     const int expectedW = std::min(bitmap.Width(), 100);

@@ -161,6 +161,7 @@ TEST_F(LanguageTest, HelpTopics) {
   }
   // Moving over the language group empties the text; over FRLng shows 11134.
   OptionsForm->show();
+  OptionsForm->PageControl3->setCurrentWidget(OptionsForm->TabSheet6);
   QMouseEvent move(QEvent::MouseMove, QPointF(1, 1), QPointF(1, 1), Qt::NoButton, Qt::NoButton,
                    Qt::NoModifier);
   QCoreApplication::sendEvent(OptionsForm->FRLng, &move);
