@@ -105,15 +105,9 @@ bool MakeCanvasImage(const Canvas& canvas, QImage& image) {
 bool CanvasToImage(const Canvas& canvas, const QImage& image, Image& out) {
   Image result;
   if (!result.Allocate(canvas.width, canvas.height, 3)) return false;
-  for (int y = 0; y < canvas.height; ++y) {
-    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-    std::uint8_t* dst = result.Row(y);
-    for (int x = 0; x < canvas.width; ++x) {
-      dst[x * 3] = static_cast<std::uint8_t>(qRed(line[x]));
-      dst[x * 3 + 1] = static_cast<std::uint8_t>(qGreen(line[x]));
-      dst[x * 3 + 2] = static_cast<std::uint8_t>(qBlue(line[x]));
-    }
-  }
+  const QImage rgb = image.convertToFormat(QImage::Format_RGB888);
+  if (rgb.isNull() || rgb.width() != canvas.width || rgb.height() != canvas.height) return false;
+  for (int y = 0; y < canvas.height; ++y) std::memcpy(result.Row(y), rgb.constScanLine(y), result.Stride());
   if (canvas.reduced) {
     result.fullWidth = canvas.nominalWidth;
     result.fullHeight = canvas.nominalHeight;
