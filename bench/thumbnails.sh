@@ -17,7 +17,7 @@ if ((${#need[@]})); then
 fi
 bash "$root/scripts/deps.sh"
 
-cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DGALVORA_TESTS=OFF >/dev/null
+cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DGALVORA_GUI=ON -DGALVORA_TESTS=OFF -DGALVORA_BENCH=ON >/dev/null
 cmake --build "$build" --target bench_thumbnails >/dev/null
 
 work="$(mktemp -d)"

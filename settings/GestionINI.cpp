@@ -1,5 +1,6 @@
 #include "settings/GestionINI.h"
 
+#include "app/Startup.h"
 #include "i18n/Languages.h"
 #include "platform/appdir.h"
 #include "platform/dialogs.h"
@@ -89,9 +90,11 @@ void LoadSettings() {
   CurrentSection = "Chemin";
   LoadCheckBox("Cheminsave", o->CheckBox6);
   if (o->CheckBox6->isChecked()) {
+    // A folder that no longer exists gives way to the default one.
     const std::string path = ReadIniString("CheminPath", "");
-    o->DirTree1->OpenPath(platform::DirectoryExists(path) ? path : "/");
-    if (!platform::DirectoryExists(path)) o->DirTree1->SetSelectedPath("/");
+    const std::string folder = platform::DirectoryExists(path) ? path : DefaultFolder();
+    o->DirTree1->OpenPath(folder);
+    o->DirTree1->SetSelectedPath(folder);
   }
 
   CurrentSection = "save fenetre";

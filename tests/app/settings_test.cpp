@@ -2,6 +2,7 @@
 #include <filesystem>
 #include <regex>
 
+#include "app/Startup.h"
 #include "generation/Collection.h"
 #include "settings/GestionINI.h"
 #include "settings/Options.h"
@@ -132,7 +133,7 @@ TEST_F(AppTest, HandWrittenSettingsLoadAsTheyCan) {
             "Couleur Fond=oops\n");
   StartProgram();
   TOptionsForm* o = OptionsForm;
-  EXPECT_EQ(o->DirTree1->SelectedPath(), "/");
+  EXPECT_EQ(o->DirTree1->SelectedPath(), DefaultFolder());
   EXPECT_EQ(o->PageControl3->currentIndex(), 0);
   EXPECT_EQ(o->NBcoloSpinEdit->Value(), 4);
   EXPECT_EQ(o->LargColoSpinEdit->Value(), 31);

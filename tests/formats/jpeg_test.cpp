@@ -13,6 +13,7 @@
 
 #include <jpeglib.h>
 
+#include "tests/formats/fixture_check.h"
 #include "generation/formats/formats.h"
 #include "generation/formats/jpeg.h"
 
@@ -397,52 +398,8 @@ TEST_F(JpegFileTest, SizeProbeReadsTheStoredSize) {
 }
 
 // Files written by other programs (ImageMagick), kept in tests/fixtures.
-struct FixturePixel {
-  int x, y;
-  int r, g, b, a;
-};
-struct Fixture {
-  const char* file;
-  int width, height;
-  std::vector<FixturePixel> pixels;
-};
-struct BrokenFixture {
-  const char* file;
-  const char* fault;
-};
-
-bool ReadFixture(const std::string& path, Image& out) {
-  std::vector<std::uint8_t> bytes;
-  if (!formats::LoadFileBytes(path, bytes)) return false;
-  formats::Source src;
-  src.path = path;
-  src.data = bytes;
-  return formats::ReadJpeg(src, out);
-}
-
-void CheckFixtures(const std::vector<Fixture>& good, const std::vector<BrokenFixture>& broken, int tolerance) {
-  const std::string dir = std::string(GALVORA_FIXTURES) + "/jpeg/";
-  for (const Fixture& f : good) {
-    Image img;
-    ASSERT_TRUE(ReadFixture(dir + f.file, img)) << f.file;
-    ASSERT_EQ(img.width, f.width) << f.file;
-    ASSERT_EQ(img.height, f.height) << f.file;
-    for (const FixturePixel& p : f.pixels) {
-      const std::uint8_t* q = img.pixels.data() + (static_cast<std::size_t>(p.y) * img.width + p.x) * img.channels;
-      EXPECT_NEAR(q[0], p.r, tolerance) << f.file << " at " << p.x << "," << p.y;
-      EXPECT_NEAR(q[1], p.g, tolerance) << f.file << " at " << p.x << "," << p.y;
-      EXPECT_NEAR(q[2], p.b, tolerance) << f.file << " at " << p.x << "," << p.y;
-      EXPECT_NEAR(img.channels == 4 ? q[3] : 255, p.a, tolerance) << f.file << " at " << p.x << "," << p.y;
-    }
-  }
-  for (const BrokenFixture& b : broken) {
-    Image img;
-    EXPECT_FALSE(ReadFixture(dir + "broken/" + b.file, img)) << b.file << ": " << b.fault;
-  }
-}
-
 TEST(JpegTestFixtures, ReadsFilesFromOtherWriters) {
-  CheckFixtures(
+  CheckFixtures("jpeg", formats::ReadJpeg,
       {
           {"cmyk-adobe.jpg", 16, 16, {{1, 1, 239, 0, 19, 255}, {7, 6, 152, 1, 101, 255}}},
           {"grey.jpg", 16, 16, {{1, 1, 239, 239, 239, 255}, {7, 6, 152, 152, 152, 255}}},

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/formats/fixture_check.h"
 #include "generation/formats/formats.h"
 
 namespace {
@@ -180,52 +181,8 @@ TEST_F(TiffTest, RejectsDamagedFiles) {
 }
 
 // Files written by other programs (ImageMagick), kept in tests/fixtures.
-struct FixturePixel {
-  int x, y;
-  int r, g, b, a;
-};
-struct Fixture {
-  const char* file;
-  int width, height;
-  std::vector<FixturePixel> pixels;
-};
-struct BrokenFixture {
-  const char* file;
-  const char* fault;
-};
-
-bool ReadFixture(const std::string& path, Image& out) {
-  std::vector<std::uint8_t> bytes;
-  if (!formats::LoadFileBytes(path, bytes)) return false;
-  formats::Source src;
-  src.path = path;
-  src.data = bytes;
-  return formats::ReadTiff(src, out);
-}
-
-void CheckFixtures(const std::vector<Fixture>& good, const std::vector<BrokenFixture>& broken, int tolerance) {
-  const std::string dir = std::string(GALVORA_FIXTURES) + "/tiff/";
-  for (const Fixture& f : good) {
-    Image img;
-    ASSERT_TRUE(ReadFixture(dir + f.file, img)) << f.file;
-    ASSERT_EQ(img.width, f.width) << f.file;
-    ASSERT_EQ(img.height, f.height) << f.file;
-    for (const FixturePixel& p : f.pixels) {
-      const std::uint8_t* q = img.pixels.data() + (static_cast<std::size_t>(p.y) * img.width + p.x) * img.channels;
-      EXPECT_NEAR(q[0], p.r, tolerance) << f.file << " at " << p.x << "," << p.y;
-      EXPECT_NEAR(q[1], p.g, tolerance) << f.file << " at " << p.x << "," << p.y;
-      EXPECT_NEAR(q[2], p.b, tolerance) << f.file << " at " << p.x << "," << p.y;
-      EXPECT_NEAR(img.channels == 4 ? q[3] : 255, p.a, tolerance) << f.file << " at " << p.x << "," << p.y;
-    }
-  }
-  for (const BrokenFixture& b : broken) {
-    Image img;
-    EXPECT_FALSE(ReadFixture(dir + "broken/" + b.file, img)) << b.file << ": " << b.fault;
-  }
-}
-
 TEST(TiffTestFixtures, ReadsFilesFromOtherWriters) {
-  CheckFixtures(
+  CheckFixtures("tiff", formats::ReadTiff,
       {
           {"lzw.tif", 20, 18, {{1, 1, 240, 0, 15, 255}, {7, 6, 165, 0, 90, 255}}},
           {"tiled.tif", 20, 18, {{1, 1, 240, 0, 15, 255}, {7, 6, 165, 0, 90, 255}}},
