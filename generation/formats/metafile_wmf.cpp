@@ -114,6 +114,7 @@ void WmfPlayer::Bitmap(std::uint16_t function, Reader& r, std::span<const std::u
   const bool noBitmap = rec.size() == (static_cast<std::size_t>(function >> 8) + 3) * 2;
   std::uint32_t rop = 0xCC0020;
   double srcH = 0, srcW = 0, ySrc = 0, xSrc = 0, destH = 0, destW = 0, yDest = 0, xDest = 0;
+  std::int32_t scans = 0;
   switch (function) {
     case kStretchDib:
       rop = r.u32le();
@@ -135,18 +136,16 @@ void WmfPlayer::Bitmap(std::uint16_t function, Reader& r, std::span<const std::u
       srcH = destH;
       srcW = destW;
       break;
-    case kSetDibToDev: {
+    case kSetDibToDev:
       r.u16le();  // colour usage
-      const double scans = r.u16le();
+      scans = r.u16le();
       r.u16le();  // first scan
       ySrc = r.i16le(); xSrc = r.i16le();
       srcH = r.i16le(); srcW = r.i16le();
       yDest = r.i16le(); xDest = r.i16le();
       destW = srcW;
       destH = srcH;
-      (void)scans;
       break;
-    }
     default: return;
   }
   if (!r.ok()) return;
@@ -155,9 +154,7 @@ void WmfPlayer::Bitmap(std::uint16_t function, Reader& r, std::span<const std::u
     p_.PatBlt(dest, rop);
     return;
   }
-  const auto dib = rec.subspan(r.pos());
-  Image image;
-  if (!DecodeDib(dib, {}, image)) return;
+  std::vector<std::uint8_t> dib(rec.begin() + static_cast<std::ptrdiff_t>(r.pos()), rec.end());
   // DIB source rectangles of the DIB records count from the bottom of
   // bottom-up bitmaps.
   bool bottomUp = true;
@@ -165,9 +162,18 @@ void WmfPlayer::Bitmap(std::uint16_t function, Reader& r, std::span<const std::u
     Reader h(dib);
     if (h.u32le() >= 40) {
       h.skip(4);
-      bottomUp = h.i32le() > 0;
+      const std::int32_t height = h.i32le();
+      bottomUp = height > 0;
+      // SETDIBTODEV may carry fewer scan lines than the header's height.
+      const std::int64_t rows = height < 0 ? -static_cast<std::int64_t>(height) : height;
+      if (h.ok() && scans > 0 && scans < rows) {
+        const std::int32_t patched = bottomUp ? scans : -scans;
+        for (int i = 0; i < 4; ++i) dib[8 + i] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(patched) >> (8 * i));
+      }
     }
   }
+  Image image;
+  if (!DecodeDib(dib, {}, image)) return;
   if (bottomUp && (function == kStretchDib || function == kSetDibToDev)) {
     ySrc = image.height - ySrc - srcH;
   }

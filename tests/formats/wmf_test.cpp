@@ -202,6 +202,18 @@ TEST_P(WmfBitmap, DrawsQuadrants) {
 INSTANTIATE_TEST_SUITE_P(Records, WmfBitmap, ::testing::Range<std::size_t>(0, 4),
                          [](const auto& p) { return std::string(BitmapCases()[p.param].name); });
 
+TEST(Wmf, SetDibToDevWithFewerScans) {
+  // 20 of the 40 scan lines of a bottom-up DIB: the bottom half (blue and
+  // yellow) lands in the bottom half of the destination.
+  std::vector<std::uint8_t> dib = QuadrantDib(40, 40);
+  dib.resize(40 + 120 * 20);
+  Image img;
+  ASSERT_TRUE(Read(Wmf().Window(0, 0, 100, 100).Raw(0x0D33, Params({0, 20, 0, 0, 0, 40, 40, 20, 20}, dib)).Finish(), img));
+  EXPECT_TRUE(PixelIs(img, 30, 30, kWhite));
+  EXPECT_TRUE(PixelIs(img, 30, 50, kBlue));
+  EXPECT_TRUE(PixelIs(img, 50, 50, kYellow));
+}
+
 struct Probe {
   int x, y;
   Rgb color;
