@@ -34,7 +34,7 @@ while IFS= read -r f; do
   cp "$f" "$work/in/$(printf '%03d' $n)-$(basename "$f")"
 done < <(find /usr/share/wallpapers -iname '*.jpg' -o -iname '*.jpeg' | sort)
 files=("$work"/in/*)
-megapixels=$(identify -format '%w %h\n' "${files[@]}" | awk '{s += $1 * $2} END {printf "%.0f", s / 1e6}')
+megapixels=$(identify -format '%w %h\n' "${files[@]}" 2>/dev/null | awk '{s += $1 * $2} END {printf "%.0f", s / 1e6}')
 echo "corpus: ${#files[@]} photographs, $megapixels megapixels in all"
 cat "${files[@]}" >/dev/null  # into the page cache
 
@@ -45,13 +45,13 @@ read -r made secs < <(taskset -c 0 "$build/bin/bench_thumbnails" "$work/galvora"
 galvora=$(rate "$made" "$secs")
 
 t0=$(now)
-VIPS_CONCURRENCY=1 taskset -c 0 vipsthumbnail --size 100x -o "$work/vips/%s.jpg[Q=50,interlace]" "${files[@]}"
+VIPS_CONCURRENCY=1 taskset -c 0 vipsthumbnail --size 100x -o "$work/vips/%s.jpg[Q=50,interlace]" "${files[@]}" 2>/dev/null
 vips=$(rate "${#files[@]}" "$(awk -v a="$t0" -v b="$(now)" 'BEGIN {print b - a}')")
 
 t0=$(now)
 for f in "${files[@]}"; do
   taskset -c 0 convert -limit thread 1 "$f" -thumbnail 100x -quality 50 -interlace Plane \
-    "$work/magick/$(basename "$f").jpg"
+    "$work/magick/$(basename "$f").jpg" 2>/dev/null
 done
 magick=$(rate "${#files[@]}" "$(awk -v a="$t0" -v b="$(now)" 'BEGIN {print b - a}')")
 

@@ -173,12 +173,18 @@ void TLsDirTreeCombo::ShowTree() {
   popup->setModel(model);
   for (int c = 1; c < model->columnCount(); ++c) popup->hideColumn(c);
   popup->setHeaderHidden(true);
-  const QModelIndex current = model->index(QString::fromStdString(selected_));
-  if (current.isValid()) {
+  // The model reads folders in the background: show the selected one once its
+  // parents are read.
+  const QString selected = QString::fromStdString(selected_);
+  auto reveal = [popup, model, selected] {
+    const QModelIndex current = model->index(selected);
+    if (!current.isValid()) return;
     popup->setCurrentIndex(current);
-    popup->scrollTo(current);
-  }
-  connect(popup, &QTreeView::activated, this, [this, popup, model](const QModelIndex& i) {
+    popup->scrollTo(current, QAbstractItemView::PositionAtCenter);
+  };
+  reveal();
+  connect(model, &QFileSystemModel::directoryLoaded, popup, reveal);
+  connect(popup, &QTreeView::clicked, this, [this, popup, model](const QModelIndex& i) {
     SetSelectedPath(model->filePath(i).toStdString());
     popup->close();
   });

@@ -58,7 +58,7 @@ HTML
 result=$(chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking \
   --disable-component-update --disable-sync --allow-file-access-from-files \
   --user-data-dir="$work/profile" --virtual-time-budget=5000 --dump-dom "file://$work/check.html" 2>/dev/null |
-  grep -o 'RESULT OK[^<]*\|FAILED[^<]*' || true)
+  sed -n 's/.*<pre id="out">\([^<]*\)<.*/\1/p' || true)
 chromium --headless --no-sandbox --disable-gpu --no-first-run --disable-background-networking \
   --disable-component-update --disable-sync --user-data-dir="$work/profile" \
   --screenshot="${2:-$work/page.png}" --window-size=800,400 "file://$work/Index0.htm" >/dev/null 2>&1 || true

@@ -30,6 +30,6 @@ std::string HelpTopicText(std::uint32_t topic) {
 
 void ShowHelpTopic(std::uint32_t topic) {
   if (HelpForm == nullptr) return;
-  HelpForm->HelpMemo->clear();
-  HelpForm->HelpMemo->appendPlainText(QString::fromStdString(HelpTopicText(topic)));
+  // The memo is emptied, then holds the topic's text as one line, read from its start.
+  HelpForm->HelpMemo->setPlainText(QString::fromStdString(HelpTopicText(topic)));
 }
