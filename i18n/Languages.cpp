@@ -23,16 +23,15 @@
 
 namespace {
 
-// The texts of the table, by key; the missing-language message has an entry
-// of its own.
+// The texts of the table, by key.
 std::map<int, std::string>& Table() {
   static std::map<int, std::string> table;
   return table;
 }
-std::string& MissingLanguageText() {
-  static std::string text;
-  return text;
-}
+
+// Said when a language file is missing, in both shipped languages since the
+// file that would translate it is the one missing.
+constexpr const char* kMissingLanguage = "Language file not found / Fichier de langue introuvable";
 
 const std::map<int, std::string>& BuiltIn() {
   static const std::map<int, std::string> builtIn = {
@@ -85,19 +84,13 @@ std::string Text(int key) {
   return b != BuiltIn().end() ? b->second : std::string();
 }
 
-void ResetTextTable() {
-  Table().clear();
-  MissingLanguageText().clear();
-}
+void ResetTextTable() { Table().clear(); }
 
 bool LoadLanguage(const std::string& name) {
   const std::string path = platform::ProgramFolder() + "Language/" + name + ".ini";
   if (!platform::FileExists(path)) {
-    // Before any file was loaded the message has no text of its own: say which file is missing.
-    const std::string text = MissingLanguageText().empty()
-                                 ? "Language file not found / Fichier de langue introuvable"
-                                 : MissingLanguageText();
-    platform::ShowMessage({text + ": " + path, "", platform::Buttons::Ok, platform::Icon::Warning});
+    platform::ShowMessage({std::string(kMissingLanguage) + ": " + path, "", platform::Buttons::Ok,
+                           platform::Icon::Warning});
     return false;
   }
   const platform::IniFile ini(path);
@@ -126,7 +119,6 @@ bool LoadLanguage(const std::string& name) {
   for (int key = 11100; key <= 11150; ++key) {
     if (IsHelpKey(key)) Table()[key] = read(name, std::to_string(key));
   }
-  MissingLanguageText() = read(name, "11016");
 
   TForm1* f = Form1;
   const std::pair<const char*, std::vector<QObject*>> main[] = {

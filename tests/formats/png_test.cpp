@@ -20,7 +20,7 @@ void Append(png_structp png, png_bytep data, png_size_t size) {
 }
 void Flush(png_structp) {}
 
-struct Spec {
+struct Layout {
   int width, height, colorType, depth;
   bool interlace = false;
   Bytes rows;  // packed rows as PNG stores them, top-down
@@ -29,7 +29,7 @@ struct Spec {
   int trnsGrey = -1;       // transparent grey value
 };
 
-Bytes WritePng(const Spec& s) {
+Bytes WritePng(const Layout& s) {
   Bytes out;
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   png_infop info = png_create_info_struct(png);
@@ -78,7 +78,7 @@ Bytes Interlaced16() {  // 16 × 16, red = x * 16, green = y * 16
 TEST(PngTest, ReadsEveryColourType) {
   struct Case {
     const char* name;
-    Spec spec;
+    Layout layout;
     int channels;
     std::vector<Pixel> pixels;
   };
@@ -106,9 +106,9 @@ TEST(PngTest, ReadsEveryColourType) {
   };
   for (const Case& c : cases) {
     Image img;
-    ASSERT_TRUE(Read(WritePng(c.spec), img)) << c.name;
-    ASSERT_EQ(img.width, c.spec.width) << c.name;
-    ASSERT_EQ(img.height, c.spec.height) << c.name;
+    ASSERT_TRUE(Read(WritePng(c.layout), img)) << c.name;
+    ASSERT_EQ(img.width, c.layout.width) << c.name;
+    ASSERT_EQ(img.height, c.layout.height) << c.name;
     ASSERT_EQ(img.channels, c.channels) << c.name;
     for (const Pixel& p : c.pixels) {
       const std::uint8_t* q = img.pixels.data() + (static_cast<std::size_t>(p.y) * img.width + p.x) * img.channels;

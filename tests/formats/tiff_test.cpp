@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 using formats::Image;
 using Bytes = std::vector<std::uint8_t>;
 
-struct Spec {
+struct Layout {
   int width, height;
   int samples;         // per pixel
   int bits = 8;
@@ -32,7 +32,7 @@ struct Spec {
   Bytes rows;          // packed rows, top-down as stored
 };
 
-Bytes WriteTiff(const fs::path& path, const Spec& s) {
+Bytes WriteTiff(const fs::path& path, const Layout& s) {
   TIFF* t = TIFFOpen(path.string().c_str(), "w");
   TIFFSetField(t, TIFFTAG_IMAGEWIDTH, s.width);
   TIFFSetField(t, TIFFTAG_IMAGELENGTH, s.height);
@@ -95,7 +95,7 @@ class TiffTest : public ::testing::Test {
     fs::create_directories(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }
-  Bytes Make(const Spec& s) { return WriteTiff(dir_ / "t.tif", s); }
+  Bytes Make(const Layout& s) { return WriteTiff(dir_ / "t.tif", s); }
   fs::path dir_;
 };
 
@@ -109,7 +109,7 @@ Bytes Gradient(int w, int h) {  // red = x * 8, green = y * 8, blue 50
 TEST_F(TiffTest, ReadsCommonLayouts) {
   struct Case {
     const char* name;
-    Spec spec;
+    Layout layout;
     int channels;
     std::vector<Pixel> pixels;
   };
@@ -143,9 +143,9 @@ TEST_F(TiffTest, ReadsCommonLayouts) {
   };
   for (const Case& c : cases) {
     Image img;
-    ASSERT_TRUE(Read(Make(c.spec), img)) << c.name;
-    ASSERT_EQ(img.width, c.spec.width) << c.name;
-    ASSERT_EQ(img.height, c.spec.height) << c.name;
+    ASSERT_TRUE(Read(Make(c.layout), img)) << c.name;
+    ASSERT_EQ(img.width, c.layout.width) << c.name;
+    ASSERT_EQ(img.height, c.layout.height) << c.name;
     ASSERT_EQ(img.channels, c.channels) << c.name;
     for (const Pixel& p : c.pixels) {
       const std::uint8_t* q = img.pixels.data() + (static_cast<std::size_t>(p.y) * img.width + p.x) * img.channels;
