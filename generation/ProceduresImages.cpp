@@ -88,17 +88,6 @@ bool IsExternalType(const std::string& extension) {
 
 namespace {
 
-std::string ExtensionOf(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string ext = path.substr(dot);
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
-}
-
 // Reads the file with `format` into WorkBitmap as a 24-bit picture.
 bool ReadInto(const formats::Format& format, const std::string& path) {
   std::vector<std::uint8_t> bytes;
@@ -128,7 +117,8 @@ bool LoadGifPicture(const std::string& path) {
 }
 
 bool LoadGenericPicture(const std::string& path) {
-  const formats::Format* format = formats::FindFormat(ExtensionOf(path), formats::Kind::Internal);
+  const formats::Format* format =
+      formats::FindFormat(formats::LowerExtension(path), formats::Kind::Internal);
   return format != nullptr && ReadInto(*format, path);
 }
 

@@ -12,16 +12,6 @@ bool& Installed() {
   return installed;
 }
 
-std::string LowerExtension(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string ext = path.substr(dot);
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
-}
 }  // namespace
 
 std::unique_ptr<TZentbox> TZentbox::Create() {
@@ -32,7 +22,7 @@ std::unique_ptr<TZentbox> TZentbox::Create() {
 void TZentbox::SetInstalled(bool installed) { Installed() = installed; }
 
 void TZentbox::SetJPGSaveName(const std::string& path) {
-  const formats::Format* format = formats::FindFormat(LowerExtension(fileName_),
+  const formats::Format* format = formats::FindFormat(formats::LowerExtension(fileName_),
                                                       formats::Kind::External);
   if (format == nullptr) throw std::runtime_error("Unsupported picture type: " + fileName_);
   std::vector<std::uint8_t> bytes;

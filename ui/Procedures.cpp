@@ -4,6 +4,7 @@
 #include <exception>
 
 #include "generation/ProceduresImages.h"
+#include "generation/formats/formats.h"
 #include "platform/ticks.h"
 #include "settings/Options.h"
 #include "ui/Logs.h"
@@ -90,20 +91,9 @@ void UpdateStatistics() {
   Form1->Tick6->setText(QString::number(static_cast<std::int64_t>(handled) / divisor));
 }
 
-std::string LowerExtension(const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  const std::size_t dot = path.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {};
-  std::string ext = path.substr(dot);
-  for (char& c : ext) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return ext;
-}
-
 bool LoadPicture(const std::string& path) {
   try {
-    const std::string ext = LowerExtension(path);
+    const std::string ext = formats::LowerExtension(path);
     if (ext == ".jpg" || ext == ".jpeg" || ext == ".jpe") return LoadJpegPicture(path);
     if (ext == ".gif") return LoadGifPicture(path);
     if (ext == ".bmp") {

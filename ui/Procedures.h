@@ -43,5 +43,3 @@ std::string FormatDuration(std::uint32_t ms);
 // False when it cannot be loaded; failures that escape the readers are counted
 // in Label14 and logged.
 bool LoadPicture(const std::string& path);
-// The lower-cased extension of a path, with its dot; empty without one.
-std::string LowerExtension(const std::string& path);

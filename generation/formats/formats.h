@@ -48,6 +48,10 @@ const Format* FindFormat(std::string_view extension, Kind kind);
 // with alpha are composited over white, the one rule for transparency.
 bool ReadFlattened(const Format& format, const Source& src, Image& out);
 
+// The lower-cased extension of a path's file name, with its dot; empty
+// without one. Only ASCII letters are lowered.
+std::string LowerExtension(std::string_view path);
+
 // Reads a whole file into memory; false when it cannot be opened or read, or
 // is larger than any picture we read (1 GiB).
 bool LoadFileBytes(const std::string& path, std::vector<std::uint8_t>& out);

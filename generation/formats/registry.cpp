@@ -77,6 +77,17 @@ bool ReadFlattened(const Format& format, const Source& src, Image& out) {
   return true;
 }
 
+std::string LowerExtension(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash)) return {};
+  std::string ext(path.substr(dot));
+  for (char& c : ext) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return ext;
+}
+
 bool LoadFileBytes(const std::string& path, std::vector<std::uint8_t>& out) {
   constexpr long kMaxFile = 1L << 30;
   std::unique_ptr<FILE, int (*)(FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);

@@ -4,6 +4,7 @@
 
 #include "generation/Generation.h"
 #include "generation/ProceduresImages.h"
+#include "generation/formats/formats.h"
 #include "generation/formats/jpeg.h"
 #include "settings/Options.h"
 #include "tests/app/app_fixture.h"
@@ -25,7 +26,7 @@ TEST_F(AppTest, ThumbnailRunOverEveryPictureType) {
     if (!dir.is_directory() || dir.path().filename() == "pages") continue;
     for (const auto& f : fs::recursive_directory_iterator(dir.path())) {
       if (!f.is_regular_file()) continue;
-      const std::string ext = LowerExtension(f.path().string());
+      const std::string ext = formats::LowerExtension(f.path().string());
       if (FindSupportedFile(ext) < 0) continue;
       const bool good = f.path().parent_path().filename() != "broken";
       const std::string target = root + dir.path().filename().string() + (good ? "/" : "/broken/") +
@@ -59,7 +60,9 @@ TEST_F(AppTest, ThumbnailRunOverEveryPictureType) {
     WorkBitmap = nullptr;
     // Damaged files get no thumbnail, except the few a reader draws in part
     // (a metafile whose last record is cut short shows what came before it).
-    if (e.good) EXPECT_TRUE(loads) << e.picture;
+    if (e.good) {
+      EXPECT_TRUE(loads) << e.picture;
+    }
     if (!loads) {
       EXPECT_FALSE(fs::exists(thumb)) << e.picture;
       continue;
