@@ -2,6 +2,7 @@
 // temporary folder and the operating system's version data.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 

@@ -62,6 +62,7 @@ std::int64_t FileSizeOf(const std::string& path) {
 
 std::string TempDirectory() { return platform::TempPath(); }
 
+// The folder of the system's own programs and data, the nearest thing to it here.
 std::string WindowsDirectory() { return "/usr"; }
 
 std::string ReadRegistryString(const std::string& keyPath, const std::string& valueName,
