@@ -17,43 +17,11 @@
 #include <vector>
 
 #include "generation/formats/formats.h"
+#include "tests/formats/drawing_check.h"
 
 namespace {
 
 using formats::Image;
-
-class QtEnvironment : public ::testing::Environment {
- public:
-  void SetUp() override {
-    if (QCoreApplication::instance() != nullptr) return;
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "eps_test";
-    static char* argv[] = {name, nullptr};
-    new QGuiApplication(argc, argv);  // lives until the process ends
-  }
-};
-[[maybe_unused]] ::testing::Environment* const kQt = ::testing::AddGlobalTestEnvironment(new QtEnvironment);
-
-constexpr int kTolerance = 8;
-
-struct Rgb {
-  int r, g, b;
-};
-constexpr Rgb kWhite{255, 255, 255}, kRed{255, 0, 0}, kBlue{0, 0, 255}, kBlack{0, 0, 0};
-
-::testing::AssertionResult PixelIs(const Image& img, int x, int y, Rgb want) {
-  if (x < 0 || y < 0 || x >= img.width || y >= img.height) {
-    return ::testing::AssertionFailure() << "(" << x << "," << y << ") outside " << img.width << "x" << img.height;
-  }
-  const std::uint8_t* p = img.pixels.data() + (static_cast<std::size_t>(y) * img.width + x) * img.channels;
-  if (std::abs(p[0] - want.r) <= kTolerance && std::abs(p[1] - want.g) <= kTolerance &&
-      std::abs(p[2] - want.b) <= kTolerance) {
-    return ::testing::AssertionSuccess();
-  }
-  return ::testing::AssertionFailure() << "(" << x << "," << y << ") is " << int(p[0]) << "," << int(p[1]) << ","
-                                       << int(p[2]) << " want " << want.r << "," << want.g << "," << want.b;
-}
 
 bool ReadBytes(const std::vector<std::uint8_t>& bytes, Image& out) {
   formats::Source src;
