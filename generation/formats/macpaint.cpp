@@ -53,12 +53,7 @@ bool ReadMacPaint(const Source& src, Image& out) {
   if (!img.Allocate(kWidth, kHeight, 3)) return false;
   for (int y = 0; y < kHeight; ++y) {
     const std::uint8_t* row = bits.data() + kRowBytes * y;
-    std::uint8_t* q = img.Row(y);
-    for (int x = 0; x < kWidth; ++x) {
-      const std::uint8_t v = (row[x >> 3] >> (7 - (x & 7))) & 1 ? 0 : 255;
-      q[0] = q[1] = q[2] = v;
-      q += 3;
-    }
+    MonoToRgb(row, kWidth, false, img.Row(y));
   }
   out = std::move(img);
   return true;

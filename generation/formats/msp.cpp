@@ -100,12 +100,7 @@ bool ReadMsp(const Source& src, Image& out) {
   if (!img.Allocate(width, height, 3)) return false;
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* row = bits.data() + rowBytes * y;
-    std::uint8_t* q = img.Row(y);
-    for (int x = 0; x < width; ++x) {
-      const std::uint8_t v = (row[x >> 3] >> (7 - (x & 7))) & 1 ? 255 : 0;
-      q[0] = q[1] = q[2] = v;
-      q += 3;
-    }
+    MonoToRgb(row, width, true, img.Row(y));
   }
   out = std::move(img);
   return true;

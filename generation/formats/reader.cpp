@@ -163,4 +163,11 @@ void PaletteToRgb(const std::uint8_t* idx, int count, const Palette& pal, std::u
   }
 }
 
+void MonoToRgb(const std::uint8_t* row, int count, bool oneIsWhite, std::uint8_t* out) {
+  const std::uint8_t set = oneIsWhite ? 255 : 0;
+  for (int x = 0; x < count; ++x, out += 3) {
+    out[0] = out[1] = out[2] = ((row[x >> 3] >> (7 - (x & 7))) & 1) ? set : 255 - set;
+  }
+}
+
 }  // namespace formats

@@ -87,6 +87,10 @@ bool UnpackPackBits(Reader& r, std::uint8_t* out, std::size_t n);
 void PaletteToRgb(const std::uint8_t* idx, int count, const Palette& pal, std::uint8_t* out,
                   int channels = 3);
 
+// Writes `count` pixels of a 1-bit row (most significant bit first) as RGB:
+// set bits white when oneIsWhite, black otherwise.
+void MonoToRgb(const std::uint8_t* row, int count, bool oneIsWhite, std::uint8_t* out);
+
 // 4- and 5-bit sample scaling to 8 bits.
 inline std::uint8_t Scale4(unsigned v) { return static_cast<std::uint8_t>((v & 15) * 17); }
 inline std::uint8_t Scale5(unsigned v) { return static_cast<std::uint8_t>(((v & 31) << 3) | ((v & 31) >> 2)); }
