@@ -40,16 +40,11 @@ void SelectTab(QTabWidget* tabs, std::int32_t index) {
 }
 
 void LoadMemo(const char* countKey, const char* lineKey, QPlainTextEdit* memo) {
-  const std::int32_t n = std::min(ReadIniInteger(countKey, 0), 100000);
-  for (std::int32_t i = 0; i < n; ++i) {
-    AppendMemoLine(memo, ReadIniString(lineKey + std::to_string(i), ""));
-  }
+  for (const auto& line : ReadIniList(countKey, lineKey)) AppendMemoLine(memo, line);
 }
 
 void SaveMemo(const char* countKey, const char* lineKey, const QPlainTextEdit* memo) {
-  const auto lines = MemoLines(memo);
-  WriteIniInteger(countKey, static_cast<std::int32_t>(lines.size()));
-  for (std::size_t i = 0; i < lines.size(); ++i) WriteIniString(lineKey + std::to_string(i), lines[i]);
+  WriteIniList(countKey, lineKey, MemoLines(memo));
 }
 
 }  // namespace

@@ -116,11 +116,28 @@ void SaveSpinEdit(const std::string& key, const platform::TSpinEdit* spin) {
 void SaveRadioButton(const std::string& key, const QRadioButton* radio) {
   WriteIniBool(key, radio->isChecked());
 }
-void SaveListBox(const std::string& key, const QListWidget* list) {
-  WriteIniInteger(key + "_NB", list->count());
-  for (int i = 0; i < list->count(); ++i) {
-    WriteIniString(key + "_N" + std::to_string(i), list->item(i)->text().toStdString());
+void WriteIniList(const std::string& countKey, const std::string& itemKey,
+                  const std::vector<std::string>& items) {
+  WriteIniInteger(countKey, static_cast<std::int32_t>(items.size()));
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    WriteIniString(itemKey + std::to_string(i), items[i]);
   }
+}
+
+std::vector<std::string> ReadIniList(const std::string& countKey, const std::string& itemKey) {
+  // A hand-edited count cannot make start-up read for ever.
+  const std::int32_t count = std::min(ReadIniInteger(countKey, 0), 100000);
+  std::vector<std::string> items;
+  for (std::int32_t i = 0; i < count; ++i) {
+    items.push_back(ReadIniString(itemKey + std::to_string(i), ""));
+  }
+  return items;
+}
+
+void SaveListBox(const std::string& key, const QListWidget* list) {
+  std::vector<std::string> items;
+  for (int i = 0; i < list->count(); ++i) items.push_back(list->item(i)->text().toStdString());
+  WriteIniList(key + "_NB", key + "_N", items);
 }
 
 void LoadEdit(const std::string& key, QLineEdit* edit) {
@@ -150,9 +167,7 @@ void LoadRadioButton(const std::string& key, QRadioButton* radio) {
   }
 }
 void LoadListBox(const std::string& key, QListWidget* list) {
-  // A hand-edited count cannot make start-up read for ever.
-  const std::int32_t count = std::min(ReadIniInteger(key + "_NB", 0), 100000);
-  for (std::int32_t i = 0; i < count; ++i) {
-    list->addItem(QString::fromStdString(ReadIniString(key + "_N" + std::to_string(i), "")));
+  for (const auto& item : ReadIniList(key + "_NB", key + "_N")) {
+    list->addItem(QString::fromStdString(item));
   }
 }

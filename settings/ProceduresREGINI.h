@@ -10,6 +10,7 @@
 #include <QComboBox>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/widgets.h"
 
@@ -35,6 +36,13 @@ void WriteIniBool(const std::string& key, bool value);
 std::string ReadIniString(const std::string& key, const std::string& def);
 std::int32_t ReadIniInteger(const std::string& key, std::int32_t def);
 bool ReadIniBool(const std::string& key, bool def);
+
+// A list in the current section: its count under countKey, then one key per
+// item, itemKey followed by the index from 0. Reading appends what the count
+// promises (missing items empty), at most 100,000 items.
+void WriteIniList(const std::string& countKey, const std::string& itemKey,
+                  const std::vector<std::string>& items);
+std::vector<std::string> ReadIniList(const std::string& countKey, const std::string& itemKey);
 
 void SaveEdit(const std::string& key, const QLineEdit* edit);
 void SaveCheckBox(const std::string& key, const QCheckBox* box);
