@@ -43,16 +43,17 @@ class MouseMoveFilter : public QObject {
   std::function<void()> handler_;
 };
 
-class CloseFilter : public QObject {
+class EventFilter : public QObject {
  public:
-  CloseFilter(QObject* parent, std::function<void()> handler)
-      : QObject(parent), handler_(std::move(handler)) {}
+  EventFilter(QObject* parent, QEvent::Type type, std::function<void()> handler)
+      : QObject(parent), type_(type), handler_(std::move(handler)) {}
   bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Close) handler_();
+    if (e->type() == type_) handler_();
     return false;
   }
 
  private:
+  QEvent::Type type_;
   std::function<void()> handler_;
 };
 
@@ -64,8 +65,12 @@ void OnMouseMove(QWidget* widget, std::function<void()> handler) {
   widget->installEventFilter(new MouseMoveFilter(widget, std::move(handler)));
 }
 
+void OnEvent(QWidget* widget, QEvent::Type type, std::function<void()> handler) {
+  widget->installEventFilter(new EventFilter(widget, type, std::move(handler)));
+}
+
 void OnClose(QWidget* window, std::function<void()> handler) {
-  window->installEventFilter(new CloseFilter(window, std::move(handler)));
+  OnEvent(window, QEvent::Close, std::move(handler));
 }
 
 TSpinEdit::TSpinEdit(QWidget* parent, int minValue, int maxValue, int value) : QSpinBox(parent) {

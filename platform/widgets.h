@@ -4,6 +4,7 @@
 // lists, and a way to receive a control's mouse-move events.
 #pragma once
 
+#include <QEvent>
 #include <QFrame>
 #include <QIcon>
 #include <QLineEdit>
@@ -22,6 +23,8 @@ namespace platform {
 
 // Calls `handler` on every mouse movement over `widget` (buttons up or down).
 void OnMouseMove(QWidget* widget, std::function<void()> handler);
+// Calls `handler` whenever `widget` receives an event of that type.
+void OnEvent(QWidget* widget, QEvent::Type type, std::function<void()> handler);
 // Calls `handler` when the window is closed by its close box (it is then hidden).
 void OnClose(QWidget* window, std::function<void()> handler);
 

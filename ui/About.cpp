@@ -39,21 +39,8 @@ QLabel* Link(QWidget* parent, const QString& text, int x, int y, int w, bool cen
 }
 
 // Makes a label run `handler` when clicked.
-class ClickFilter : public QObject {
- public:
-  ClickFilter(QObject* parent, std::function<void()> handler)
-      : QObject(parent), handler_(std::move(handler)) {}
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::MouseButtonRelease) handler_();
-    return false;
-  }
-
- private:
-  std::function<void()> handler_;
-};
-
 void OnClick(QLabel* label, std::function<void()> handler) {
-  label->installEventFilter(new ClickFilter(label, std::move(handler)));
+  platform::OnEvent(label, QEvent::MouseButtonRelease, std::move(handler));
 }
 
 }  // namespace
