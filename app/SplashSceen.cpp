@@ -11,8 +11,7 @@ TLoader* Loader = nullptr;
 
 namespace {
 QLabel* Put(QWidget* parent, const char* text, int x, int y, int w, bool blue = false) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  l->setGeometry(x, y, w, 16);
+  QLabel* l = platform::MakeLabel(parent, QString::fromUtf8(text), x, y, w);
   if (blue) l->setStyleSheet("color: blue;");
   return l;
 }

@@ -65,6 +65,12 @@ void OnMouseMove(QWidget* widget, std::function<void()> handler) {
   widget->installEventFilter(new MouseMoveFilter(widget, std::move(handler)));
 }
 
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h) {
+  auto* l = new QLabel(text, parent);
+  l->setGeometry(x, y, w, h);
+  return l;
+}
+
 void OnEvent(QWidget* widget, QEvent::Type type, std::function<void()> handler) {
   widget->installEventFilter(new EventFilter(widget, type, std::move(handler)));
 }

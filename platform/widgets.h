@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QFrame>
 #include <QIcon>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QSpinBox>
@@ -23,6 +24,9 @@ namespace platform {
 
 // Calls `handler` on every mouse movement over `widget` (buttons up or down).
 void OnMouseMove(QWidget* widget, std::function<void()> handler);
+// A label with its text at the given place and size.
+QLabel* MakeLabel(QWidget* parent, const QString& text, int x, int y, int w, int h = 16);
+
 // Calls `handler` whenever `widget` receives an event of that type.
 void OnEvent(QWidget* widget, QEvent::Type type, std::function<void()> handler);
 // Calls `handler` when the window is closed by its close box (it is then hidden).

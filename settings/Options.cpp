@@ -19,12 +19,6 @@ bool ResetRequested = false;
 
 namespace {
 
-QLabel* Put(QWidget* parent, const char* text, int x, int y, int w) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  l->setGeometry(x, y, w, 16);
-  return l;
-}
-
 QLineEdit* Edit(QWidget* parent, const char* text, int x, int y, int w) {
   auto* e = new QLineEdit(QString::fromUtf8(text), parent);
   e->setGeometry(x, y, w, 21);
@@ -87,18 +81,21 @@ void TOptionsForm::BuildOptionsTab() {
   TabSheet12 = new QWidget;
   Panel5 = new QFrame(TabSheet12);
   Panel5->setGeometry(4, 4, 563, 450);
-  Label52 = Put(Panel5, "Chemin parent pour la génération des fichiers :", 8, 8, 400);
+  Label52 =
+      platform::MakeLabel(Panel5, "Chemin parent pour la génération des fichiers :", 8, 8, 400);
   DirTree1 = new platform::TLsDirTreeCombo(Panel5);
   DirTree1->setGeometry(8, 28, 545, 22);
   CheckBox8 = Check(Panel5, "Générer à partir de plusieurs chemins", false, 8, 60, 400);
   Button9 = new QPushButton(QString::fromUtf8("Ajouter le chemin courant à la liste"), Panel5);
   Button9->setGeometry(8, 84, 268, 25);
   Button9->setEnabled(false);
-  Button13 = new QPushButton(QString::fromUtf8("Effacer le chemin sélectionner de la liste"), Panel5);
+  Button13 =
+      new QPushButton(QString::fromUtf8("Effacer le chemin sélectionner de la liste"), Panel5);
   Button13->setGeometry(284, 84, 268, 25);
   Button13->setEnabled(false);
   GroupBox7 = new QGroupBox(
-      QString::fromUtf8("Liste des répertoires à partir desquels la génération s'effectuera"), Panel5);
+      QString::fromUtf8("Liste des répertoires à partir desquels la génération s'effectuera"),
+      Panel5);
   GroupBox7->setGeometry(8, 116, 545, 326);
   ListBox3 = new QListWidget(GroupBox7);
   ListBox3->setGeometry(8, 20, 529, 298);
@@ -114,25 +111,25 @@ void TOptionsForm::BuildPagesTab() {
   TabSheet13 = new QWidget;
   GroupBox16 = new QGroupBox(QString::fromUtf8("Options de création des pages HTML"), TabSheet13);
   GroupBox16->setGeometry(4, 4, 276, 160);
-  Label23 = Put(GroupBox16, "Titre des pages", 8, 22, 130);
+  Label23 = platform::MakeLabel(GroupBox16, "Titre des pages", 8, 22, 130);
   HTMLEdit1 = Edit(GroupBox16, "Web", 140, 20, 128);
-  Label53 = Put(GroupBox16, "Nom des pages", 8, 48, 130);
+  Label53 = platform::MakeLabel(GroupBox16, "Nom des pages", 8, 48, 130);
   HTMLEdit2 = Edit(GroupBox16, "Index", 140, 46, 128);
-  Label56 = Put(GroupBox16, "Nombre d'images par pages", 8, 74, 180);
+  Label56 = platform::MakeLabel(GroupBox16, "Nombre d'images par pages", 8, 74, 180);
   HTMLSpinEdit1 = Spin(GroupBox16, 0, 1000, 0, 204, 72);
-  Label61 = Put(GroupBox16, "Commencer la numérotation à", 8, 100, 190);
+  Label61 = platform::MakeLabel(GroupBox16, "Commencer la numérotation à", 8, 100, 190);
   HTMLSpinEdit2 = Spin(GroupBox16, 0, 1000, 0, 204, 98);
-  Label24 = Put(GroupBox16, "Taille de la bordure de l'image", 8, 126, 190);
+  Label24 = platform::MakeLabel(GroupBox16, "Taille de la bordure de l'image", 8, 126, 190);
   HTMLSpinEdit3 = Spin(GroupBox16, 0, 100, 0, 204, 124);
 
   GroupBox27 = new QGroupBox(TabSheet13);
   GroupBox27->setGeometry(286, 4, 281, 160);
   Table = Check(GroupBox27, "Placer les images dans un tableau", true, 8, 8, 260);
-  Label86 = Put(GroupBox27, "Nombre de colonnes", 8, 36, 150);
+  Label86 = platform::MakeLabel(GroupBox27, "Nombre de colonnes", 8, 36, 150);
   NBcoloSpinEdit = Spin(GroupBox27, 0, 100, 4, 200, 34);
-  Label87 = Put(GroupBox27, "Largeur des colonnes", 8, 62, 150);
+  Label87 = platform::MakeLabel(GroupBox27, "Largeur des colonnes", 8, 62, 150);
   LargColoSpinEdit = Spin(GroupBox27, 0, 100, 3, 200, 60);
-  Label88 = Put(GroupBox27, "Alignement du tableau", 8, 88, 150);
+  Label88 = platform::MakeLabel(GroupBox27, "Alignement du tableau", 8, 88, 150);
   AlignComboBox = new QComboBox(GroupBox27);
   AlignComboBox->setEditable(true);
   AlignComboBox->addItems({"Centree", "Droite", "Gauche"});
@@ -144,14 +141,14 @@ void TOptionsForm::BuildPagesTab() {
   Image7 = new QLabel(GroupBox17);
   Image7->setGeometry(8, 22, 16, 16);
   Image7->setPixmap(Form1->APPImgList.Icon(10).pixmap(16, 16));
-  Label80 = Put(GroupBox17, "Couleur du fond", 28, 22, 110);
+  Label80 = platform::MakeLabel(GroupBox17, "Couleur du fond", 28, 22, 110);
   Panel7 = ColorPanel(GroupBox17, 140, 20);
   BitBtn8 = new QPushButton("...", GroupBox17);
   BitBtn8->setGeometry(186, 20, 25, 21);
   Image8 = new QLabel(GroupBox17);
   Image8->setGeometry(8, 48, 16, 16);
   Image8->setPixmap(Form1->APPImgList.Icon(11).pixmap(16, 16));
-  Label81 = Put(GroupBox17, "Couleur du texte", 28, 48, 110);
+  Label81 = platform::MakeLabel(GroupBox17, "Couleur du texte", 28, 48, 110);
   Panel8 = ColorPanel(GroupBox17, 140, 46);
   BitBtn7 = new QPushButton("...", GroupBox17);
   BitBtn7->setGeometry(186, 46, 25, 21);
@@ -163,13 +160,15 @@ void TOptionsForm::BuildPagesTab() {
   PageControl4 = new QTabWidget(TabSheet13);
   PageControl4->setGeometry(4, 250, 563, 205);
   HTMLTAB1 = new QWidget;
-  CheckBox10 = Check(HTMLTAB1, "Place le code HTML ci dessous au début du fichier", false, 4, 4, 500);
+  CheckBox10 =
+      Check(HTMLTAB1, "Place le code HTML ci dessous au début du fichier", false, 4, 4, 500);
   HTMLMemo1 = new QPlainTextEdit(HTMLTAB1);
   HTMLMemo1->setGeometry(4, 24, 549, 148);
   HTMLMemo1->setLineWrapMode(QPlainTextEdit::NoWrap);
   HTMLMemo1->setEnabled(false);
   HTMLTAB2 = new QWidget;
-  CheckBox11 = Check(HTMLTAB2, "Place le code HTML ci dessous à la fin du fichier", false, 4, 4, 500);
+  CheckBox11 =
+      Check(HTMLTAB2, "Place le code HTML ci dessous à la fin du fichier", false, 4, 4, 500);
   HTMLMemo2 = new QPlainTextEdit(HTMLTAB2);
   HTMLMemo2->setGeometry(4, 24, 549, 148);
   HTMLMemo2->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -179,13 +178,16 @@ void TOptionsForm::BuildPagesTab() {
   QLineEdit** edits[5] = {&MetaContent1, &MetaContent2, &MetaContent3, &MetaContent4,
                           &MetaContent5};
   for (int i = 0; i < 5; ++i) {
-    MetaLabels[i] = Put(TabSheet3, (std::string("\"") + names[i] + "\"").c_str(), 8, 8 + i * 30, 140);
+    MetaLabels[i] = platform::MakeLabel(TabSheet3, (std::string("\"") + names[i] + "\"").c_str(), 8,
+                                        8 + i * 30, 140);
     MetaLabels[i]->setFont(QFont("Arial", 10, QFont::Bold));
     *edits[i] = Edit(TabSheet3, "", 150, 6 + i * 30, 395);
   }
   const auto& images = Form1->APPImgList;
-  PageControl4->addTab(HTMLTAB1, images.Icon(13), QString::fromUtf8("Code HTML à placer au début du fichier"));
-  PageControl4->addTab(HTMLTAB2, images.Icon(14), QString::fromUtf8("Code HTML à placer à la fin du fichier"));
+  PageControl4->addTab(HTMLTAB1, images.Icon(13),
+                       QString::fromUtf8("Code HTML à placer au début du fichier"));
+  PageControl4->addTab(HTMLTAB2, images.Icon(14),
+                       QString::fromUtf8("Code HTML à placer à la fin du fichier"));
   PageControl4->addTab(TabSheet3, images.Icon(15), "Contenue des Meta Name");
   PageControl4->setDocumentMode(false);
 
@@ -198,8 +200,8 @@ void TOptionsForm::BuildPagesTab() {
 
 void TOptionsForm::BuildThumbnailsTab() {
   TabSheet14 = new QWidget;
-  GroupBox11 = new QGroupBox(QString::fromUtf8("De quel type d'image doit'on faire la prévisualisation"),
-                             TabSheet14);
+  GroupBox11 = new QGroupBox(
+      QString::fromUtf8("De quel type d'image doit'on faire la prévisualisation"), TabSheet14);
   GroupBox11->setGeometry(4, 4, 563, 290);
   FileExtentionList = new platform::TExtListView(GroupBox11);
   FileExtentionList->setGeometry(8, 20, 547, 262);
@@ -209,14 +211,14 @@ void TOptionsForm::BuildThumbnailsTab() {
   FileExtentionList->setColumnWidth(2, 350);
   GroupBox6 = new QGroupBox("Options des thumbnails JPEG", TabSheet14);
   GroupBox6->setGeometry(4, 300, 563, 150);
-  Label26 = Put(GroupBox6, "Largeurs des thumbnails", 8, 24, 180);
+  Label26 = platform::MakeLabel(GroupBox6, "Largeurs des thumbnails", 8, 24, 180);
   SpinEdit2 = Spin(GroupBox6, 1, 1000, 100, 190, 22);
   CheckBox2 = Check(GroupBox6, "Respecter le ratio des thumbnails?", true, 280, 24, 270);
-  Label25 = Put(GroupBox6, "Taux de compression", 8, 52, 180);
+  Label25 = platform::MakeLabel(GroupBox6, "Taux de compression", 8, 52, 180);
   SpinEdit1 = Spin(GroupBox6, 1, 100, 50, 190, 50);
-  Label83 = Put(GroupBox6, "Nom des sous dossiers crées", 8, 84, 180);
+  Label83 = platform::MakeLabel(GroupBox6, "Nom des sous dossiers crées", 8, 84, 180);
   Edit1 = Edit(GroupBox6, "Smallprev", 190, 82, 160);
-  Label84 = Put(GroupBox6, "Préfixe des thumbnails", 8, 112, 180);
+  Label84 = platform::MakeLabel(GroupBox6, "Préfixe des thumbnails", 8, 112, 180);
   Edit5 = Edit(GroupBox6, "Small", 190, 110, 160);
 }
 
@@ -230,7 +232,8 @@ void TOptionsForm::BuildPreferencesTab() {
   BitBtn1 = new QPushButton(QString::fromUtf8("Réinitialiser les paramètres"), GroupBox20);
   BitBtn1->setGeometry(8, 92, 240, 25);
   CheckBox12 = Check(GroupBox20, "Sauvegarder / Restaurer la liste des erreurs", true, 8, 128, 400);
-  CheckBox13 = Check(GroupBox20, "Sauvegarder / Restaurer la liste des actions", false, 8, 152, 400);
+  CheckBox13 =
+      Check(GroupBox20, "Sauvegarder / Restaurer la liste des actions", false, 8, 152, 400);
   GroupBox1 = new QGroupBox(QString::fromUtf8("Sélectionnez la langue"), TabSheet6);
   GroupBox1->setGeometry(4, 200, 563, 110);
   Image4 = new QLabel(GroupBox1);
@@ -244,7 +247,7 @@ void TOptionsForm::BuildPreferencesTab() {
   Image3->setPixmap(Form1->APPImgList.Icon(20).pixmap(16, 16));
   FRLng = new QRadioButton(QString::fromUtf8("Français"), GroupBox1);
   FRLng->setGeometry(32, 46, 200, 17);
-  Label46 = Put(GroupBox1, "Autre :", 8, 76, 60);
+  Label46 = platform::MakeLabel(GroupBox1, "Autre :", 8, 76, 60);
   OtherLng = new QRadioButton(GroupBox1);
   OtherLng->setGeometry(70, 74, 200, 21);
   Languagelist = new QComboBox(GroupBox1);
@@ -360,9 +363,8 @@ void TOptionsForm::Button13Click() {
 
 void TOptionsForm::TableClick() {
   const bool on = Table->isChecked();
-  for (QWidget* w : std::initializer_list<QWidget*>{Label86, NBcoloSpinEdit, Label87,
-                                                    LargColoSpinEdit, Label88, AlignComboBox,
-                                                    Taille}) {
+  for (QWidget* w : std::initializer_list<QWidget*>{
+           Label86, NBcoloSpinEdit, Label87, LargColoSpinEdit, Label88, AlignComboBox, Taille}) {
     w->setEnabled(on);
   }
 }

@@ -12,8 +12,7 @@ TAboutForm* AboutForm = nullptr;
 namespace {
 
 QLabel* Put(QWidget* parent, const QString& text, int x, int y, int w, bool bold = false) {
-  auto* l = new QLabel(text, parent);
-  l->setGeometry(x, y, w, 16);
+  QLabel* l = platform::MakeLabel(parent, text, x, y, w);
   QFont f = l->font();
   f.setPixelSize(11);
   f.setBold(bold);

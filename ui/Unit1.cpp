@@ -21,17 +21,6 @@ TForm1* Form1 = nullptr;
 
 namespace {
 
-QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y, int w = -1, int h = 13) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
-  if (w < 0) {
-    l->move(x, y);
-    l->adjustSize();
-  } else {
-    l->setGeometry(x, y, w, h);
-  }
-  return l;
-}
-
 // Glyphs drawn here rather than taken from a theme, so the program looks the
 // same on every desktop.
 QIcon DrawIcon(const std::function<void(QPainter&)>& draw) {
@@ -221,36 +210,36 @@ TForm1::TForm1() {
 
   Panel2 = new QFrame(client);
   Panel2->setGeometry(90, 416, 210, 65);
-  Label14 = MakeLabel(Panel2, "0", 0, 2, 40);
+  Label14 = platform::MakeLabel(Panel2, "0", 0, 2, 40, 13);
   Label14->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  Label60 = MakeLabel(Panel2, "Erreurs d'exécutions interceptées.", 46, 2, 164);
-  Label11 = MakeLabel(Panel2, "0", 0, 17, 40);
+  Label60 = platform::MakeLabel(Panel2, "Erreurs d'exécutions interceptées.", 46, 2, 164, 13);
+  Label11 = platform::MakeLabel(Panel2, "0", 0, 17, 40, 13);
   Label11->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  Label59 = MakeLabel(Panel2, "Nouveaux fichiers créés.", 46, 17, 164);
-  Label8 = MakeLabel(Panel2, "0", 0, 32, 40);
+  Label59 = platform::MakeLabel(Panel2, "Nouveaux fichiers créés.", 46, 17, 164, 13);
+  Label8 = platform::MakeLabel(Panel2, "0", 0, 32, 40, 13);
   Label8->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  Label55 = MakeLabel(Panel2, "Fichiers traités sur:", 46, 32, 110);
-  Label10 = MakeLabel(Panel2, "0", 156, 32, 50);
+  Label55 = platform::MakeLabel(Panel2, "Fichiers traités sur:", 46, 32, 110, 13);
+  Label10 = platform::MakeLabel(Panel2, "0", 156, 32, 50, 13);
 
   Panel1 = new QFrame(client);
   Panel1->setFrameStyle(QFrame::Box | QFrame::Plain);
   Panel1->setGeometry(310, 385, 262, 102);
-  Label64 = MakeLabel(Panel1, "Dernier thumbnail généré en :", 4, 4, 150);
-  Label71 = MakeLabel(Panel1, "Temps de génération moyen :", 4, 19, 150);
-  Label76 = MakeLabel(Panel1, "Soit environ :", 4, 34, 150);
-  Label63 = MakeLabel(Panel1, "Lancer depuis :", 4, 49, 150);
-  Label65 = MakeLabel(Panel1, "Il reste environ :", 4, 64, 150);
-  Label69 = MakeLabel(Panel1, "Lancer à :", 4, 79, 150);
-  Tick1 = MakeLabel(Panel1, "0", 155, 4, 52);
-  Tick5 = MakeLabel(Panel1, "0", 155, 19, 52);
-  Tick6 = MakeLabel(Panel1, "0", 155, 34, 52);
-  Tick2 = MakeLabel(Panel1, "0", 155, 49, 104);
-  Tick3 = MakeLabel(Panel1, "0", 155, 64, 104);
-  Tick4 = MakeLabel(Panel1, "0", 155, 79, 52);
-  Label75 = MakeLabel(Panel1, "1/1000 S", 209, 4, 50);
-  Label74 = MakeLabel(Panel1, "1/1000 S", 209, 19, 50);
-  Label78 = MakeLabel(Panel1, "IMG/S", 209, 34, 50);
-  Label73 = MakeLabel(Panel1, "1/1000 S", 209, 79, 50);
+  Label64 = platform::MakeLabel(Panel1, "Dernier thumbnail généré en :", 4, 4, 150, 13);
+  Label71 = platform::MakeLabel(Panel1, "Temps de génération moyen :", 4, 19, 150, 13);
+  Label76 = platform::MakeLabel(Panel1, "Soit environ :", 4, 34, 150, 13);
+  Label63 = platform::MakeLabel(Panel1, "Lancer depuis :", 4, 49, 150, 13);
+  Label65 = platform::MakeLabel(Panel1, "Il reste environ :", 4, 64, 150, 13);
+  Label69 = platform::MakeLabel(Panel1, "Lancer à :", 4, 79, 150, 13);
+  Tick1 = platform::MakeLabel(Panel1, "0", 155, 4, 52, 13);
+  Tick5 = platform::MakeLabel(Panel1, "0", 155, 19, 52, 13);
+  Tick6 = platform::MakeLabel(Panel1, "0", 155, 34, 52, 13);
+  Tick2 = platform::MakeLabel(Panel1, "0", 155, 49, 104, 13);
+  Tick3 = platform::MakeLabel(Panel1, "0", 155, 64, 104, 13);
+  Tick4 = platform::MakeLabel(Panel1, "0", 155, 79, 52, 13);
+  Label75 = platform::MakeLabel(Panel1, "1/1000 S", 209, 4, 50, 13);
+  Label74 = platform::MakeLabel(Panel1, "1/1000 S", 209, 19, 50, 13);
+  Label78 = platform::MakeLabel(Panel1, "IMG/S", 209, 34, 50, 13);
+  Label73 = platform::MakeLabel(Panel1, "1/1000 S", 209, 79, 50, 13);
   for (QLabel* l : {Tick1, Tick2, Tick3, Tick4, Tick5, Tick6}) l->setStyleSheet("color: blue;");
 
   BuildMenu();
