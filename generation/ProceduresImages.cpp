@@ -89,9 +89,8 @@ bool IsExternalType(const std::string& extension) {
 namespace {
 
 // Reads the file with `format` into WorkBitmap as a 24-bit picture.
-bool ReadInto(const formats::Format& format, const std::string& path) {
-  std::vector<std::uint8_t> bytes;
-  if (!formats::LoadFileBytes(path, bytes)) return false;
+bool DecodeInto(const formats::Format& format, const std::string& path,
+                const std::vector<std::uint8_t>& bytes) {
   formats::Source src;
   src.path = path;
   src.data = bytes;
@@ -102,6 +101,11 @@ bool ReadInto(const formats::Format& format, const std::string& path) {
   WorkBitmap->PixelFormat = 24;
   WorkBitmap->Pixels = std::move(image);
   return true;
+}
+
+bool ReadInto(const formats::Format& format, const std::string& path) {
+  std::vector<std::uint8_t> bytes;
+  return formats::LoadFileBytes(path, bytes) && DecodeInto(format, path, bytes);
 }
 
 }  // namespace
@@ -124,11 +128,13 @@ bool LoadGenericPicture(const std::string& path) {
 
 void LoadBitmapFile(const std::string& path) {
   static const formats::Format kBmp{"BMP", {}, formats::ReadBmp, formats::Kind::Internal};
-  if (!ReadInto(kBmp, path)) throw std::runtime_error("Bitmap image is not valid");
-  // The pixel format is the one stored in the file.
-  std::vector<std::uint8_t> head;
-  if (formats::LoadFileBytes(path, head) && head.size() >= 30) {
-    const int bits = head[28] | (head[29] << 8);
+  std::vector<std::uint8_t> bytes;
+  if (!formats::LoadFileBytes(path, bytes) || !DecodeInto(kBmp, path, bytes)) {
+    throw std::runtime_error("Bitmap image is not valid");
+  }
+  // The pixel format is the one stored in the file's header.
+  if (bytes.size() >= 30) {
+    const int bits = bytes[28] | (bytes[29] << 8);
     WorkBitmap->PixelFormat = bits <= 8 ? 8 : bits == 32 ? 32 : 24;
   }
 }
