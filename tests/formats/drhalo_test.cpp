@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "generation/formats/formats.h"
+#include "tests/formats/fixture_check.h"
 #include "tests/formats/reference_pnm.h"
 
 namespace {
@@ -250,31 +251,20 @@ TEST_P(DrHaloBroken, Fails) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, DrHaloBroken, ::testing::ValuesIn(BrokenCases()));
 
-struct BrokenFile {
-  const char* file;
-  const char* fault;
-};
-
-class DrHaloBrokenFile : public ::testing::TestWithParam<BrokenFile> {};
-
-TEST_P(DrHaloBrokenFile, Fails) {
-  const std::string path = std::string(GALVORA_FIXTURES) + "/drhalo/broken/" + GetParam().file;
-  const auto data = testpnm::ReadAll(path);
-  ASSERT_FALSE(data.empty()) << path;
-  formats::Source src;
-  src.path = path;
-  src.data = data;
-  Image img;
-  const bool palette = path.ends_with(".pal");
-  EXPECT_FALSE(palette ? formats::ReadHaloPalette(src, img) : formats::ReadCut(src, img))
-      << GetParam().fault;
+// The palette reader for ".pal" files, the picture reader otherwise.
+bool ReadByExtension(const formats::Source& src, Image& out) {
+  return src.path.ends_with(".pal") ? formats::ReadHaloPalette(src, out)
+                                    : formats::ReadCut(src, out);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Files, DrHaloBrokenFile,
-    ::testing::Values(BrokenFile{"jasc_text.pal",
-                                 "a text palette of another program under the same extension"},
-                      BrokenFile{"header_cut_short.pal", "file ends inside the 40-byte header"},
-                      BrokenFile{"rows_missing.cut", "320 x 200 promised, one row present"}));
+TEST(DrHaloBrokenFile, BrokenFilesFail) {
+  CheckFixtures("drhalo", ReadByExtension, {},
+                {
+                    {"jasc_text.pal", "a text palette of another program under the same extension"},
+                    {"header_cut_short.pal", "file ends inside the 40-byte header"},
+                    {"rows_missing.cut", "320 x 200 promised, one row present"},
+                },
+                0);
+}
 
 }  // namespace

@@ -35,8 +35,8 @@ inline bool ReadFixture(formats::ReadFn read, const std::string& path, formats::
 
 // `folder` is the format's folder in tests/fixtures.
 inline void CheckFixtures(const std::string& folder, formats::ReadFn read,
-                          const std::vector<Fixture>& good, const std::vector<BrokenFixture>& broken,
-                          int tolerance) {
+                          const std::vector<Fixture>& good,
+                          const std::vector<BrokenFixture>& broken, int tolerance) {
   const std::string dir = std::string(GALVORA_FIXTURES) + "/" + folder + "/";
   for (const Fixture& f : good) {
     formats::Image img;
@@ -49,10 +49,14 @@ inline void CheckFixtures(const std::string& folder, formats::ReadFn read,
       EXPECT_NEAR(q[0], p.r, tolerance) << f.file << " at " << p.x << "," << p.y;
       EXPECT_NEAR(q[1], p.g, tolerance) << f.file << " at " << p.x << "," << p.y;
       EXPECT_NEAR(q[2], p.b, tolerance) << f.file << " at " << p.x << "," << p.y;
-      EXPECT_NEAR(img.channels == 4 ? q[3] : 255, p.a, tolerance) << f.file << " at " << p.x << "," << p.y;
+      EXPECT_NEAR(img.channels == 4 ? q[3] : 255, p.a, tolerance)
+          << f.file << " at " << p.x << "," << p.y;
     }
   }
   for (const BrokenFixture& b : broken) {
+    std::vector<std::uint8_t> bytes;
+    EXPECT_TRUE(formats::LoadFileBytes(dir + "broken/" + b.file, bytes) && !bytes.empty())
+        << "missing fixture " << b.file;
     formats::Image img;
     EXPECT_FALSE(ReadFixture(read, dir + "broken/" + b.file, img)) << b.file << ": " << b.fault;
   }

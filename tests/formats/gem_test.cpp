@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "generation/formats/formats.h"
+#include "tests/formats/fixture_check.h"
 #include "tests/formats/reference_pnm.h"
 
 namespace {
@@ -242,29 +243,14 @@ TEST_P(GemBroken, Fails) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, GemBroken, ::testing::ValuesIn(BrokenCases()));
 
-struct BrokenFile {
-  const char* file;
-  const char* fault;
-};
-
-class GemBrokenFile : public ::testing::TestWithParam<BrokenFile> {};
-
-TEST_P(GemBrokenFile, Fails) {
-  const std::string path = std::string(GALVORA_FIXTURES) + "/gem/broken/" + GetParam().file;
-  const auto data = testpnm::ReadAll(path);
-  ASSERT_FALSE(data.empty()) << path;
-  formats::Source src;
-  src.path = path;
-  src.data = data;
-  Image img;
-  EXPECT_FALSE(formats::ReadGem(src, img)) << GetParam().fault;
+TEST(GemBrokenFile, BrokenFilesFail) {
+  CheckFixtures("gem", formats::ReadGem, {},
+                {
+                    {"boot_sector.img", "a disk image's boot sector: version word 0xEB3C"},
+                    {"first_line_cut.img", "ends after a replication mark, before any line"},
+                    {"zero_planes.img", "planes 0: no line would ever be read"},
+                },
+                0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, GemBrokenFile,
-    ::testing::Values(
-        BrokenFile{"boot_sector.img", "a disk image's boot sector: version word 0xEB3C"},
-        BrokenFile{"first_line_cut.img", "ends after a replication mark, before any line"},
-        BrokenFile{"zero_planes.img", "planes 0: no line would ever be read"}));
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "generation/formats/formats.h"
+#include "tests/formats/fixture_check.h"
 #include "tests/formats/reference_pnm.h"
 
 namespace {
@@ -370,29 +371,15 @@ TEST_P(IlbmBroken, Fails) {
 
 INSTANTIATE_TEST_SUITE_P(Cases, IlbmBroken, ::testing::ValuesIn(BrokenCases()));
 
-struct BrokenFile {
-  const char* file;
-  const char* fault;
-};
-
-class IlbmBrokenFile : public ::testing::TestWithParam<BrokenFile> {};
-
-TEST_P(IlbmBrokenFile, Fails) {
-  const std::string path = std::string(GALVORA_FIXTURES) + "/ilbm/broken/" + GetParam().file;
-  const auto data = testpnm::ReadAll(path);
-  ASSERT_FALSE(data.empty()) << path;
-  formats::Source src;
-  src.path = path;
-  src.data = data;
-  Image img;
-  EXPECT_FALSE(formats::ReadIlbm(src, img)) << GetParam().fault;
+TEST(IlbmBrokenFile, BrokenFilesFail) {
+  CheckFixtures(
+      "ilbm", formats::ReadIlbm, {},
+      {
+          {"bmhd_cut_short.iff", "file ends inside BMHD: header fields read past the end"},
+          {"nine_planes.iff", "nine planes: more bits than a palette index holds"},
+          {"raw_body_short.iff", "uncompressed BODY shorter than the rows it promises"},
+      },
+      0);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, IlbmBrokenFile,
-    ::testing::Values(
-        BrokenFile{"bmhd_cut_short.iff", "file ends inside BMHD: header fields read past the end"},
-        BrokenFile{"nine_planes.iff", "nine planes: more bits than a palette index holds"},
-        BrokenFile{"raw_body_short.iff", "uncompressed BODY shorter than the rows it promises"}));
 
 }  // namespace
