@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generation/formats/formats.h"
+#include "tests/formats/mono_check.h"
 
 namespace {
 
@@ -35,18 +36,6 @@ bool PatternBlack(int px, int py) {
 }
 
 // Counts pixels that are not pure black / white as `black` says.
-long Mismatches(const Image& img, bool (*black)(int, int)) {
-  long bad = 0;
-  for (int y = 0; y < img.height; ++y) {
-    for (int x = 0; x < img.width; ++x) {
-      const std::uint8_t* p = img.Row(y) + static_cast<std::size_t>(x) * img.channels;
-      const int v = black(x, y) ? 0 : 255;
-      if (p[0] != v || p[1] != v || p[2] != v) ++bad;
-    }
-  }
-  return bad;
-}
-
 // A 128-byte MacBinary header for a MacPaint file with the given name.
 Bytes MacBinary(const std::string& name, std::size_t dataLength, bool withType) {
   Bytes h(128, 0);

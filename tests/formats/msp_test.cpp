@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generation/formats/formats.h"
+#include "tests/formats/mono_check.h"
 
 namespace {
 
@@ -27,18 +28,6 @@ bool Decode(const Bytes& bytes, Image& img) {
 
 // The 37 × 21 picture behind the fixtures: black where x·y % 7 == 0 or x == y.
 bool PatternBlack(int x, int y) { return (x * y) % 7 == 0 || x == y; }
-
-long Mismatches(const Image& img, bool (*black)(int, int)) {
-  long bad = 0;
-  for (int y = 0; y < img.height; ++y) {
-    for (int x = 0; x < img.width; ++x) {
-      const std::uint8_t* p = img.Row(y) + static_cast<std::size_t>(x) * img.channels;
-      const int v = black(x, y) ? 0 : 255;
-      if (p[0] != v || p[1] != v || p[2] != v) ++bad;
-    }
-  }
-  return bad;
-}
 
 void Put16(Bytes& b, unsigned v) {
   b.push_back(static_cast<std::uint8_t>(v));
