@@ -7,15 +7,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build-bench}"
 
-need=()
-for p in plasma-workspace-wallpapers libvips-tools imagemagick; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if ((${#need[@]})); then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
-bash "$root/scripts/deps.sh"
+bash "$root/scripts/deps.sh" plasma-workspace-wallpapers libvips-tools imagemagick
 
 cmake -G Ninja -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DGALVORA_GUI=ON -DGALVORA_TESTS=OFF -DGALVORA_BENCH=ON >/dev/null
 cmake --build "$build" --target bench_thumbnails >/dev/null

@@ -6,15 +6,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-$root/build}"
 
-need=()
-for p in chromium imagemagick; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || need+=("$p")
-done
-if ((${#need[@]})); then
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
-fi
-bash "$root/scripts/deps.sh"
+bash "$root/scripts/deps.sh" chromium imagemagick
 cmake -G Ninja -S "$root" -B "$build" >/dev/null
 cmake --build "$build" --target make_gallery >/dev/null
 

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Galvora needs to build, run and test; only
-# what is missing, so it is quick on a prepared machine.
+# Installs the Debian packages Galvora needs to build, run and test, and any
+# further packages named as arguments; only what is missing, so it is quick
+# on a prepared machine.
+#   scripts/deps.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -10,6 +12,7 @@ packages=(
   libgtest-dev googletest
   ghostscript
   fonts-dejavu-core fonts-liberation2
+  "$@"
 )
 
 missing=()
