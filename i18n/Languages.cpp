@@ -46,11 +46,6 @@ const std::map<int, std::string>& BuiltIn() {
 constexpr int kTableKeys[] = {11001, 11007, 11008, 11011, 11012, 11014, 11016, 11017,
                               11018, 11019, 11020, 11021, 11022, 11025, 11026};
 
-bool IsHelpKey(int key) {
-  return key == 11100 || (key >= 11103 && key <= 11123) || (key >= 11134 && key <= 11137) ||
-         (key >= 11140 && key <= 11150);
-}
-
 void SetCaption(QObject* control, const std::string& text) {
   const QString t = QString::fromStdString(text);
   if (auto* a = qobject_cast<QAction*>(control)) {
@@ -76,6 +71,11 @@ void SetCaption(QObject* control, const std::string& text) {
 }
 
 }  // namespace
+
+bool IsHelpTopic(int topic) {
+  return topic == 100 || (topic >= 103 && topic <= 123) || (topic >= 134 && topic <= 137) ||
+         (topic >= 140 && topic <= 150);
+}
 
 std::string Text(int key) {
   auto it = Table().find(key);
@@ -117,7 +117,7 @@ bool LoadLanguage(const std::string& name) {
   auto T = [&](const char* key) { return read(name, key); };
   for (int key : kTableKeys) Table()[key] = read(name, std::to_string(key));
   for (int key = 11100; key <= 11150; ++key) {
-    if (IsHelpKey(key)) Table()[key] = read(name, std::to_string(key));
+    if (IsHelpTopic(key - 11000)) Table()[key] = read(name, std::to_string(key));
   }
 
   TForm1* f = Form1;

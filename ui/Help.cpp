@@ -1,6 +1,7 @@
 #include "ui/Help.h"
 
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "i18n/Languages.h"
 #include "platform/widgets.h"
@@ -23,9 +24,8 @@ THelpForm::THelpForm() {
 }
 
 std::string HelpTopicText(std::uint32_t topic) {
-  const bool known = topic == 100 || (topic >= 103 && topic <= 123) ||
-                     (topic >= 134 && topic <= 137) || (topic >= 140 && topic <= 150);
-  return known ? Text(11000 + static_cast<int>(topic)) : std::string();
+  const int t = static_cast<int>(std::min<std::uint32_t>(topic, 1000));
+  return IsHelpTopic(t) ? Text(11000 + t) : std::string();
 }
 
 void ShowHelpTopic(std::uint32_t topic) {

@@ -75,7 +75,6 @@ class TForm1 : public QMainWindow {
   void GalvoraHomePage1Click();
   void newversionofGalvora1Click();
   void FormCreate() {}
-  void FormActivate() {}
   // Close request: false keeps the window open.
   bool FormCloseQuery();
   // The closing steps; false when saving failed and the program goes on.
@@ -91,9 +90,6 @@ class TForm1 : public QMainWindow {
 
   // The collection callback: adds the file to FileList; true goes on.
   bool LogFiles(const std::string& folder, const platform::FoundEntry& entry);
-
-  // How many times the closing steps have released the system image list.
-  bool SystemImagesReleased = false;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
